@@ -1,0 +1,101 @@
+#include "client/client_options.h"
+
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include "common/args.h"
+
+namespace fidora {
+
+const char* const kClientUsage =
+    "Usage: fidora-client [--host H] [--port N] [--timeout S] [--raw] [--save FILE] 'LINE'\n"
+    "       fidora-client [options] -     (reads the lines of a block request from standard input)\n"
+    "\n"
+    "Sends one request to a Fidora server and prints its reply.\n"
+    "\n"
+    "  --host H     server host name or address (default 127.0.0.1)\n"
+    "  --port N     server port (default 7522; the second port is 7523)\n"
+    "  --timeout S  give up when the server has sent nothing for S seconds (default 30;\n"
+    "               fractions allowed); every byte that arrives starts the wait again\n"
+    "  --raw        write the bytes exactly as received (block header, CR LF, Windows-1252)\n"
+    "  --save FILE  with FILE¦GET: write the file's bytes to FILE instead of standard output\n"
+    "\n"
+    "LINE is sent as one text request. With -, every line of standard input becomes a line\n"
+    "of one block request (\"B¦\" + length + \"¦C\"). Fields are separated by the broken bar;\n"
+    "type it as \"¦\" (U+00A6): text given in UTF-8 is sent as Windows-1252, and text that is\n"
+    "not UTF-8 is sent unchanged.\n"
+    "\n"
+    "Output: PROGRESS lines as they arrive, then the reply's lines (a block reply without its\n"
+    "header), each converted from Windows-1252 to UTF-8 and ended by a newline. After a\n"
+    "successful FILE¦GET reply the file's bytes follow unchanged; they are read until the\n"
+    "server has been quiet for a second (or for S, when shorter) or closes the connection.\n"
+    "\n"
+    "Exit status: 0 a complete reply came; 1 no complete reply (timeout, or the connection\n"
+    "closed first); 2 bad usage, or the server could not be reached.\n";
+
+std::optional<ClientOptions> ParseClientOptions(int argc, char** argv, std::string& error) {
+  ClientOptions options;
+  bool have_line = false;
+  bool only_positional = false;
+  for (int i = 0; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    std::string_view value;
+    auto take_value = [&](std::string_view name) {
+      if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
+          arg[name.size()] == '=') {
+        value = arg.substr(name.size() + 1);
+        return true;
+      }
+      if (arg != name) return false;
+      if (i + 1 >= argc) {
+        error = fmt::format("{} needs a value", name);
+        return false;
+      }
+      value = argv[++i];
+      return true;
+    };
+    if (!only_positional && arg.size() > 1 && arg[0] == '-') {
+      if (arg == "--") {
+        only_positional = true;
+      } else if (arg == "--help" || arg == "-h") {
+        options.help = true;
+      } else if (arg == "--raw") {
+        options.raw = true;
+      } else if (take_value("--host")) {
+        options.host = value;
+      } else if (take_value("--port")) {
+        const auto port = ParseWholeNumber(value, 1, 65535);
+        if (!port) error = fmt::format("--port needs a number from 1 to 65535, not '{}'", value);
+        options.port = static_cast<int>(port.value_or(0));
+      } else if (take_value("--timeout")) {
+        const auto ms = ParseSecondsAsMs(value, 86400);
+        if (!ms) error = fmt::format("--timeout needs seconds above 0, not '{}'", value);
+        options.timeout_ms = ms.value_or(0);
+      } else if (take_value("--save")) {
+        options.save_path = value;
+      } else if (error.empty()) {
+        error = fmt::format("unknown option {}", arg);
+      }
+      if (!error.empty()) return std::nullopt;
+      continue;
+    }
+    if (have_line) {
+      error = "give one request LINE (quote it), or - for standard input";
+      return std::nullopt;
+    }
+    options.line = arg;
+    have_line = true;
+  }
+  if (!have_line && !options.help) {
+    error = "no request LINE given";
+    return std::nullopt;
+  }
+  if (options.host.empty()) {
+    error = "--host needs a value";
+    return std::nullopt;
+  }
+  return options;
+}
+
+}  // namespace fidora

@@ -1,0 +1,103 @@
+#include "load/load_options.h"
+
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include "common/args.h"
+
+namespace fidora {
+
+const char* const kLoadUsage =
+    "Usage: fidora-load --port N --connections C --requests R [--host H] [--timeout S] 'LINE'\n"
+    "\n"
+    "Measures a Fidora server: C connections (at most 1000) each send LINE, wait for the\n"
+    "complete reply (PROGRESS lines are not the reply) and send it again at once, until R\n"
+    "requests (at most 20000000) have been answered in total. Then it prints one line:\n"
+    "  requests/s: X  p50_us: Y  p99_us: Z  errors: E\n"
+    "X counts complete replies per second of the run; Y and Z are the median and 99th\n"
+    "percentile of the time from sending a request to its complete reply, in microseconds;\n"
+    "E is the number of requests that did not get a reply ending in \"STAT¦OK¦\": failure\n"
+    "replies, requests lost with a broken connection, and requests unanswered or unsent\n"
+    "when the run stopped.\n"
+    "\n"
+    "  --host H     server host name or address (default 127.0.0.1)\n"
+    "  --timeout S  stop the run after S seconds whatever is left (default 60)\n"
+    "\n"
+    "LINE is sent as a text request, converted from UTF-8 to Windows-1252 like fidora-client\n"
+    "does; with -, the lines of standard input are sent as one block request. A request whose\n"
+    "reply is followed by more bytes (FILE¦GET) cannot be measured.\n"
+    "\n"
+    "Exit status: 0 every request got a successful reply; 1 some did not; 2 bad usage, or no\n"
+    "connection could be made.\n";
+
+std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& error) {
+  LoadOptions options;
+  bool have_line = false;
+  bool only_positional = false;
+  for (int i = 0; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    std::string_view value;
+    auto take_value = [&](std::string_view name) {
+      if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
+          arg[name.size()] == '=') {
+        value = arg.substr(name.size() + 1);
+        return true;
+      }
+      if (arg != name) return false;
+      if (i + 1 >= argc) {
+        error = fmt::format("{} needs a value", name);
+        return false;
+      }
+      value = argv[++i];
+      return true;
+    };
+    auto whole = [&](std::string_view name, long long minimum, long long maximum) {
+      const auto number = ParseWholeNumber(value, minimum, maximum);
+      if (!number) {
+        error = fmt::format("{} needs a number from {} to {}, not '{}'", name, minimum, maximum,
+                            value);
+      }
+      return number.value_or(0);
+    };
+    if (!only_positional && arg.size() > 1 && arg[0] == '-') {
+      if (arg == "--") {
+        only_positional = true;
+      } else if (arg == "--help" || arg == "-h") {
+        options.help = true;
+      } else if (take_value("--host")) {
+        options.host = value;
+      } else if (take_value("--port")) {
+        options.port = static_cast<int>(whole("--port", 1, 65535));
+      } else if (take_value("--connections")) {
+        options.connections = static_cast<int>(whole("--connections", 1, kMaxConnections));
+      } else if (take_value("--requests")) {
+        options.requests = whole("--requests", 1, kMaxRequests);
+      } else if (take_value("--timeout")) {
+        const auto ms = ParseSecondsAsMs(value, 3600);
+        if (!ms) error = fmt::format("--timeout needs seconds above 0, at most 3600, not '{}'", value);
+        options.timeout_ms = ms.value_or(0);
+      } else if (error.empty()) {
+        error = fmt::format("unknown option {}", arg);
+      }
+      if (!error.empty()) return std::nullopt;
+      continue;
+    }
+    if (have_line) {
+      error = "give one request LINE (quote it), or - for standard input";
+      return std::nullopt;
+    }
+    options.line = arg;
+    have_line = true;
+  }
+  if (options.help) return options;
+  if (!have_line) error = "no request LINE given";
+  else if (options.port == 0) error = "--port is needed";
+  else if (options.connections == 0) error = "--connections is needed";
+  else if (options.requests == 0) error = "--requests is needed";
+  else if (options.host.empty()) error = "--host needs a value";
+  if (!error.empty()) return std::nullopt;
+  return options;
+}
+
+}  // namespace fidora

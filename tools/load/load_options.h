@@ -1,0 +1,27 @@
+// The command line of fidora-load.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace fidora {
+
+struct LoadOptions {
+  std::string host = "127.0.0.1";
+  int port = 0;
+  int connections = 0;
+  long long requests = 0;
+  int timeout_ms = 60000;  // the whole run stops after this, answered or not
+  std::string line;        // the request line as given, or "-"
+  bool help = false;
+};
+
+constexpr int kMaxConnections = 1000;
+constexpr long long kMaxRequests = 20'000'000;
+
+// Parses the arguments (without the program name). Returns no value, and sets `error`, on bad usage.
+std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& error);
+
+extern const char* const kLoadUsage;
+
+}  // namespace fidora

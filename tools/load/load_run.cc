@@ -1,0 +1,185 @@
+#include "load/load_run.h"
+
+#include <sys/epoll.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+namespace fidora {
+namespace {
+
+constexpr size_t kReadSize = 65536;
+
+}  // namespace
+
+LoadRun::LoadRun(Endpoint endpoint, std::string request, int connections, long long requests,
+                 int timeout_ms)
+    : endpoint_(std::move(endpoint)),
+      request_(std::move(request)),
+      timeout_ms_(timeout_ms),
+      connections_(static_cast<size_t>(std::min<long long>(connections, requests))),
+      buffer_(kReadSize) {
+  totals_.requests = requests;
+  totals_.latencies_us.reserve(static_cast<size_t>(requests));
+}
+
+void LoadRun::Run() {
+  started_ = Clock::now();
+  last_reply_ = started_;
+  const auto deadline = started_ + std::chrono::milliseconds(timeout_ms_);
+  epoll_ = UniqueFd(::epoll_create1(EPOLL_CLOEXEC));
+  if (!epoll_.valid()) {
+    problems_.first_reason = std::strerror(errno);
+    return;
+  }
+  OpenConnections();
+  std::array<epoll_event, 256> events;
+  while (!Finished()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      problems_.timed_out = true;
+      break;
+    }
+    const int n = ::epoll_wait(epoll_.get(), events.data(), static_cast<int>(events.size()),
+                               static_cast<int>(left));
+    if (n < 0 && errno != EINTR) break;
+    for (int i = 0; i < n; ++i) {
+      HandleEvent(connections_[events[static_cast<size_t>(i)].data.u32],
+                  events[static_cast<size_t>(i)].events);
+    }
+  }
+  problems_.unanswered = totals_.requests - totals_.replies - lost_;
+  totals_.seconds = std::chrono::duration<double>(last_reply_ - started_).count();
+  for (auto& connection : connections_) connection.fd.Close();
+}
+
+bool LoadRun::Finished() const {
+  return live_ == 0 || totals_.replies + lost_ >= totals_.requests;
+}
+
+void LoadRun::OpenConnections() {
+  for (size_t i = 0; i < connections_.size(); ++i) {
+    Connection& connection = connections_[i];
+    std::string error;
+    connection.fd = StartConnect(endpoint_, error);
+    if (!connection.fd.valid()) {
+      Fail(connection, error, false);
+      continue;
+    }
+    ++live_;
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLOUT;
+    event.data.u32 = static_cast<uint32_t>(i);
+    if (::epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, connection.fd.get(), &event) != 0) {
+      Fail(connection, std::strerror(errno), false);
+      continue;
+    }
+    connection.want_write = true;
+  }
+}
+
+void LoadRun::HandleEvent(Connection& connection, uint32_t events) {
+  if (!connection.fd.valid()) return;
+  if (connection.connecting) {
+    const std::string reason = ConnectResult(connection.fd.get());
+    if (!reason.empty()) {
+      Fail(connection, "cannot connect to " + endpoint_.text + ": " + reason, false);
+      return;
+    }
+    if (!(events & EPOLLOUT)) return;
+    connection.connecting = false;
+    connected_once_ = true;
+    WatchWrites(connection, false);
+    SendNext(connection, Clock::now());
+    return;
+  }
+  if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) ReadReplies(connection);
+  if (connection.fd.valid() && (events & EPOLLOUT) && connection.want_write) {
+    ContinueSending(connection);
+  }
+}
+
+void LoadRun::SendNext(Connection& connection, Clock::time_point now) {
+  if (issued_ >= totals_.requests) return;  // everything has been sent; this one rests
+  ++issued_;
+  connection.outstanding = true;
+  connection.request_offset = 0;
+  connection.sent_at = now;
+  ContinueSending(connection);
+}
+
+void LoadRun::ContinueSending(Connection& connection) {
+  while (connection.request_offset < request_.size()) {
+    const ssize_t n = ::send(connection.fd.get(), request_.data() + connection.request_offset,
+                             request_.size() - connection.request_offset, MSG_NOSIGNAL);
+    if (n > 0) {
+      connection.request_offset += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      WatchWrites(connection, true);
+      return;
+    } else {
+      Fail(connection, std::strerror(errno), true);
+      return;
+    }
+  }
+  WatchWrites(connection, false);
+}
+
+void LoadRun::ReadReplies(Connection& connection) {
+  ssize_t n;
+  do {
+    n = ::recv(connection.fd.get(), buffer_.data(), buffer_.size(), 0);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+  if (n <= 0) {
+    Fail(connection, n == 0 ? "the server closed the connection" : std::strerror(errno), true);
+    return;
+  }
+  const std::string_view received(buffer_.data(), static_cast<size_t>(n));
+  size_t pos = 0;
+  while (pos < received.size() && connection.outstanding) {
+    pos += connection.reader.Feed(received.substr(pos), nullptr);
+    if (connection.reader.complete()) ReplyComplete(connection, Clock::now());
+  }
+}
+
+void LoadRun::ReplyComplete(Connection& connection, Clock::time_point now) {
+  const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - connection.sent_at);
+  totals_.latencies_us.push_back(static_cast<uint32_t>(std::min<long long>(us.count(), UINT32_MAX)));
+  ++totals_.replies;
+  if (connection.reader.info().ok) ++totals_.successful;
+  last_reply_ = now;
+  connection.reader.Reset();
+  connection.outstanding = false;
+  SendNext(connection, now);
+}
+
+// Closes a connection for good; a request it had outstanding is lost.
+void LoadRun::Fail(Connection& connection, const std::string& reason, bool connected) {
+  if (connected) {
+    ++problems_.broken_connections;
+  } else {
+    ++problems_.connect_failures;
+  }
+  if (problems_.first_reason.empty()) problems_.first_reason = reason;
+  if (connection.outstanding) ++lost_;
+  if (connection.fd.valid()) --live_;
+  connection.outstanding = false;
+  connection.fd.Close();  // closing also takes it out of the epoll set
+}
+
+void LoadRun::WatchWrites(Connection& connection, bool on) {
+  if (connection.want_write == on) return;
+  epoll_event event{};
+  event.events = EPOLLIN | (on ? EPOLLOUT : 0u);
+  event.data.u32 = static_cast<uint32_t>(&connection - connections_.data());
+  ::epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, connection.fd.get(), &event);
+  connection.want_write = on;
+}
+
+}  // namespace fidora

@@ -1,0 +1,80 @@
+// One load run: a fixed set of connections driven by one thread with epoll.
+//
+// Each connection has at most one request outstanding; the moment its reply is complete it sends
+// the next, until the requests asked for have all been sent. Nothing is allocated per request: the
+// request bytes are built once, replies are cut by a ReplyReader per connection, and latencies go
+// into a vector reserved for all of them.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/reply_reader.h"
+#include "common/tcp.h"
+#include "load/load_summary.h"
+
+namespace fidora {
+
+struct LoadProblems {
+  long long connect_failures = 0;
+  long long broken_connections = 0;  // closed or failed after connecting
+  long long unanswered = 0;          // outstanding or never sent when the run stopped
+  bool timed_out = false;
+  std::string first_reason;  // why the first connection failed
+};
+
+class LoadRun {
+ public:
+  LoadRun(Endpoint endpoint, std::string request, int connections, long long requests,
+          int timeout_ms);
+
+  // Runs to the end: all requests answered, no connection left, or the time limit.
+  void Run();
+
+  LoadTotals& totals() { return totals_; }
+  const LoadProblems& problems() const { return problems_; }
+  // At least one connection was made.
+  bool connected_once() const { return connected_once_; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  struct Connection {
+    UniqueFd fd;
+    ReplyReader reader;
+    Clock::time_point sent_at;
+    size_t request_offset = 0;  // bytes of the current request sent so far
+    bool connecting = true;
+    bool outstanding = false;   // a request has been sent, or begun, and its reply is not complete
+    bool want_write = false;    // registered for EPOLLOUT
+  };
+
+  void OpenConnections();
+  void HandleEvent(Connection& connection, uint32_t events);
+  void SendNext(Connection& connection, Clock::time_point now);
+  void ContinueSending(Connection& connection);
+  void ReadReplies(Connection& connection);
+  void ReplyComplete(Connection& connection, Clock::time_point now);
+  void Fail(Connection& connection, const std::string& reason, bool connected);
+  void WatchWrites(Connection& connection, bool on);
+  bool Finished() const;
+
+  Endpoint endpoint_;
+  std::string request_;
+  int timeout_ms_;
+  UniqueFd epoll_;
+  std::vector<Connection> connections_;
+  int live_ = 0;
+  long long issued_ = 0;
+  long long lost_ = 0;
+  bool connected_once_ = false;
+  std::vector<char> buffer_;
+  Clock::time_point started_;
+  Clock::time_point last_reply_;
+  LoadTotals totals_;
+  LoadProblems problems_;
+};
+
+}  // namespace fidora

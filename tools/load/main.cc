@@ -1,0 +1,98 @@
+// fidora-load: keeps a number of connections to a Fidora server busy with one request and
+// reports throughput and latency.
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "common/request.h"
+#include "common/tcp.h"
+#include "load/load_options.h"
+#include "load/load_run.h"
+
+namespace fidora {
+namespace {
+
+constexpr int kAllAnswered = 0;
+constexpr int kSomeFailed = 1;
+constexpr int kUsageOrConnection = 2;
+
+void Complain(const std::string& message) { fmt::print(stderr, "fidora-load: {}\n", message); }
+
+// Each connection needs a descriptor; lift the soft limit when the default is too low.
+void AllowDescriptors(int connections) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  const rlim_t wanted = static_cast<rlim_t>(connections) + 32;
+  if (limit.rlim_cur >= wanted) return;
+  limit.rlim_cur = std::min(wanted, limit.rlim_max);
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+void ReportProblems(const LoadRun& run, const LoadTotals& totals) {
+  const LoadProblems& problems = run.problems();
+  if (problems.connect_failures > 0) {
+    Complain(fmt::format("{} connection(s) could not be made: {}", problems.connect_failures,
+                         problems.first_reason));
+  }
+  if (problems.broken_connections > 0) {
+    Complain(fmt::format("{} connection(s) broke: {}", problems.broken_connections,
+                         problems.first_reason));
+  }
+  if (problems.timed_out) {
+    Complain(fmt::format("stopped at the time limit with {} request(s) unanswered",
+                         problems.unanswered));
+  }
+  if (totals.replies > totals.successful) {
+    Complain(fmt::format("{} repl(ies) did not end with STAT\xC2\xA6OK\xC2\xA6",
+                         totals.replies - totals.successful));
+  }
+}
+
+int Run(const LoadOptions& options) {
+  std::string error;
+  auto request = MakeRequest(options.line, std::cin, error);
+  if (!request) {
+    Complain(error);
+    return kUsageOrConnection;
+  }
+  auto endpoint = ResolveTcp(options.host, options.port, error);
+  if (!endpoint) {
+    Complain(error);
+    return kUsageOrConnection;
+  }
+  AllowDescriptors(options.connections);
+  LoadRun run(std::move(*endpoint), std::move(*request), options.connections, options.requests,
+              options.timeout_ms);
+  run.Run();
+  LoadTotals& totals = run.totals();
+  const long long successful = totals.successful;
+  std::fputs((FormatSummary(totals) + "\n").c_str(), stdout);
+  std::fflush(stdout);
+  ReportProblems(run, totals);
+  if (!run.connected_once()) return kUsageOrConnection;
+  return successful == options.requests ? kAllAnswered : kSomeFailed;
+}
+
+}  // namespace
+}  // namespace fidora
+
+int main(int argc, char** argv) {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::string error;
+  const auto options = fidora::ParseLoadOptions(argc - 1, argv + 1, error);
+  if (!options) {
+    fidora::Complain(error);
+    std::fputs(fidora::kLoadUsage, stderr);
+    return fidora::kUsageOrConnection;
+  }
+  if (options->help) {
+    std::fputs(fidora::kLoadUsage, stdout);
+    return 0;
+  }
+  return fidora::Run(*options);
+}
