@@ -31,7 +31,7 @@ void LoadRun::Run() {
   const auto deadline = started_ + std::chrono::milliseconds(timeout_ms_);
   epoll_ = UniqueFd(::epoll_create1(EPOLL_CLOEXEC));
   if (!epoll_.valid()) {
-    problems_.first_reason = std::strerror(errno);
+    problems_.connect_reason = std::strerror(errno);
     return;
   }
   OpenConnections();
@@ -161,12 +161,9 @@ void LoadRun::ReplyComplete(Connection& connection, Clock::time_point now) {
 
 // Closes a connection for good; a request it had outstanding is lost.
 void LoadRun::Fail(Connection& connection, const std::string& reason, bool connected) {
-  if (connected) {
-    ++problems_.broken_connections;
-  } else {
-    ++problems_.connect_failures;
-  }
-  if (problems_.first_reason.empty()) problems_.first_reason = reason;
+  std::string& first_reason = connected ? problems_.break_reason : problems_.connect_reason;
+  if (first_reason.empty()) first_reason = reason;
+  ++(connected ? problems_.broken_connections : problems_.connect_failures);
   if (connection.outstanding) ++lost_;
   if (connection.fd.valid()) --live_;
   connection.outstanding = false;

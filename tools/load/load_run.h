@@ -22,7 +22,8 @@ struct LoadProblems {
   long long broken_connections = 0;  // closed or failed after connecting
   long long unanswered = 0;          // outstanding or never sent when the run stopped
   bool timed_out = false;
-  std::string first_reason;  // why the first connection failed
+  std::string connect_reason;  // why the first connect failed
+  std::string break_reason;    // why the first connection broke
 };
 
 class LoadRun {

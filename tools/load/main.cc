@@ -23,6 +23,10 @@ constexpr int kUsageOrConnection = 2;
 
 void Complain(const std::string& message) { fmt::print(stderr, "fidora-load: {}\n", message); }
 
+std::string Count(long long n, const char* one, const char* many) {
+  return fmt::format("{} {}", n, n == 1 ? one : many);
+}
+
 // Each connection needs a descriptor; lift the soft limit when the default is too low.
 void AllowDescriptors(int connections) {
   rlimit limit{};
@@ -36,20 +40,22 @@ void AllowDescriptors(int connections) {
 void ReportProblems(const LoadRun& run, const LoadTotals& totals) {
   const LoadProblems& problems = run.problems();
   if (problems.connect_failures > 0) {
-    Complain(fmt::format("{} connection(s) could not be made: {}", problems.connect_failures,
-                         problems.first_reason));
+    Complain(fmt::format("{} could not be made: {}",
+                         Count(problems.connect_failures, "connection", "connections"),
+                         problems.connect_reason));
   }
   if (problems.broken_connections > 0) {
-    Complain(fmt::format("{} connection(s) broke: {}", problems.broken_connections,
-                         problems.first_reason));
+    Complain(fmt::format("{} broke: {}",
+                         Count(problems.broken_connections, "connection", "connections"),
+                         problems.break_reason));
   }
   if (problems.timed_out) {
-    Complain(fmt::format("stopped at the time limit with {} request(s) unanswered",
-                         problems.unanswered));
+    Complain(fmt::format("stopped at the time limit with {} unanswered",
+                         Count(problems.unanswered, "request", "requests")));
   }
   if (totals.replies > totals.successful) {
-    Complain(fmt::format("{} repl(ies) did not end with STAT\xC2\xA6OK\xC2\xA6",
-                         totals.replies - totals.successful));
+    Complain(fmt::format("{} did not end with STAT\xC2\xA6OK\xC2\xA6",
+                         Count(totals.replies - totals.successful, "reply", "replies")));
   }
 }
 
