@@ -74,6 +74,7 @@ void FakeServer::Loop() {
     for (const Peer& peer : peers) waiting.push_back({peer.fd, POLLIN, 0});
     if (::poll(waiting.data(), waiting.size(), -1) < 0) continue;
     if (waiting[0].revents) break;
+    const size_t polled = peers.size();
     if (waiting[1].revents & POLLIN) {
       const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd >= 0) {
@@ -83,7 +84,7 @@ void FakeServer::Loop() {
         ++connections_;
       }
     }
-    for (size_t i = peers.size(); i-- > 0;) {
+    for (size_t i = polled; i-- > 0;) {
       if (!waiting[i + 2].revents) continue;
       if (!ServePeer(peers[i])) {
         ::close(peers[i].fd);

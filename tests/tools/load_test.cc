@@ -1,8 +1,7 @@
 // fidora-load run as a real process against a fake server on a loopback port.
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,13 +10,14 @@
 
 #include "child_process.h"
 #include "fake_server.h"
+#include "wire_text.h"
 
 namespace fidora::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kNowBlock = "B\xA6" "43\xA6" "C\r\nTIME\xA6" "10:00:00\r\nDATE\xA6" "01/02/2021\r\nSTAT\xA6OK\xA6" "0\r\n";
+const std::string kNowBlock = "B|43|C\r\nTIME|10:00:00\r\nDATE|01/02/2021\r\nSTAT|OK|0\r\n"_w;
 
 struct Summary {
   bool matched = false;
@@ -40,9 +40,9 @@ Summary ParseSummary(const std::string& out) {
 
 std::vector<std::string> LoadArgs(int port, int connections, long long requests,
                                   std::vector<std::string> rest = {"NOW"}) {
-  std::vector<std::string> args{Program("tools/load/fidora-load"), "--port", std::to_string(port),
-                                "--connections", std::to_string(connections), "--requests",
-                                std::to_string(requests)};
+  std::vector<std::string> args{
+      Program("tools/load/fidora-load"), "--port",     std::to_string(port),    "--connections",
+      std::to_string(connections),       "--requests", std::to_string(requests)};
   args.insert(args.end(), rest.begin(), rest.end());
   return args;
 }
@@ -69,7 +69,7 @@ TEST(Load, WaitsForTheCompleteReplyBeforeTheNextRequest) {
   const std::string rest_of_reply = kNowBlock.substr(0, kNowBlock.size() - 3);
   FakeServer server([&](const std::string&, long long) {
     Answer answer;
-    answer.chunks.push_back({"PROGRESS\xA6" "50%\r\n", {}});
+    answer.chunks.push_back({"PROGRESS|50%\r\n"_w, {}});
     for (auto& chunk : FakeServer::InPieces(rest_of_reply, 11)) answer.chunks.push_back(chunk);
     answer.chunks.push_back({kNowBlock.substr(kNowBlock.size() - 3), [&](int fd) {
                                ::usleep(3000);
@@ -95,13 +95,13 @@ TEST(Load, CountsRequestsWithoutASuccessfulReplyAsErrors) {
   const std::vector<Case> cases = {
       {"failure replies",
        [](const std::string&, long long) {
-         return Answer{{{"STAT\xA6Unknown Command - \"FOO\"\r\n", {}}}};
+         return Answer{{{"STAT|Unknown Command - \"FOO\"\r\n"_w, {}}}};
        },
        20, 20},
       // The sixth request is never answered: its connection closes, the other one goes on.
       {"a connection closed under a request",
        [](const std::string&, long long index) {
-         return index == 5 ? Answer{{}, true} : Answer{{{"STAT\xA6OK\xA6" "0\r\n", {}}}};
+         return index == 5 ? Answer{{}, true} : Answer{{{"STAT|OK|0\r\n"_w, {}}}};
        },
        1, 20},
   };

@@ -6,9 +6,12 @@
 #include "common/cp1252.h"
 #include "common/request.h"
 #include "load/load_summary.h"
+#include "wire_text.h"
 
 namespace fidora {
 namespace {
+
+using test::operator""_w;
 
 std::string Utf8(std::string_view cp1252) {
   std::string out;
@@ -17,7 +20,7 @@ std::string Utf8(std::string_view cp1252) {
 }
 
 TEST(Cp1252, ConvertsToUtf8ForTheTerminal) {
-  EXPECT_EQ(Utf8("SHOPPER\xA6SEQ"), "SHOPPER\u00A6SEQ");
+  EXPECT_EQ(Utf8("SHOPPER|SEQ"_w), "SHOPPER\u00A6SEQ");
   EXPECT_EQ(Utf8("\x80 \x9F \xE9 \xFF"), "\u20AC \u0178 \u00E9 \u00FF");
   EXPECT_EQ(Utf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
   EXPECT_EQ(Utf8(std::string_view("a\0b", 3)), std::string("a\0b", 3));
@@ -35,8 +38,8 @@ TEST(Cp1252, EveryByteComesBackFromItsUtf8) {
 
 TEST(Cp1252, TakesTextThatIsNotUtf8AsItIs) {
   std::string error;
-  for (const std::string text : {"NOW\xA6x", "\xC0\xA6", "\xE2\x82", "\xED\xA0\x80",
-                                 "\u2603\xA6"}) {
+  for (const std::string& text :
+       std::vector<std::string>{"NOW|x"_w, "\xC0|"_w, "\xE2\x82", "\xED\xA0\x80", "\u2603|"_w}) {
     const auto out = ToCp1252(text, error);
     ASSERT_TRUE(out.has_value()) << text;
     EXPECT_EQ(*out, text);
@@ -51,9 +54,8 @@ TEST(Cp1252, RefusesACharacterItCannotHold) {
 }
 
 TEST(Request, BlockLengthCountsEveryLineAndItsLineEnd) {
-  EXPECT_EQ(BlockRequest({"CLUB\xA6SUMMARY", "X"}),
-            "B\xA6" "17\xA6" "C\r\nCLUB\xA6SUMMARY\r\nX\r\n");
-  EXPECT_EQ(BlockRequest({""}), "B\xA6" "2\xA6" "C\r\n\r\n");
+  EXPECT_EQ(BlockRequest({"CLUB|SUMMARY"_w, "X"}), "B|17|C\r\nCLUB|SUMMARY\r\nX\r\n"_w);
+  EXPECT_EQ(BlockRequest({""}), "B|2|C\r\n\r\n"_w);
 }
 
 TEST(Request, SplitsInputLines) {
@@ -68,10 +70,9 @@ TEST(Request, MakesTheBytesOfAToolArgument) {
   std::string error;
   std::istringstream none;
   EXPECT_EQ(MakeRequest("now", none, error), "now\r\n");
-  EXPECT_EQ(MakeRequest("SHOPPER\u00A6SEQ\u00A6\u20AC", none, error),
-            "SHOPPER\xA6SEQ\xA6\x80\r\n");
+  EXPECT_EQ(MakeRequest("SHOPPER\u00A6SEQ\u00A6\u20AC", none, error), "SHOPPER|SEQ|\x80\r\n"_w);
   std::istringstream lines("CLUB\u00A6SUMMARY\nX\n");
-  EXPECT_EQ(MakeRequest("-", lines, error), "B\xA6" "17\xA6" "C\r\nCLUB\xA6SUMMARY\r\nX\r\n");
+  EXPECT_EQ(MakeRequest("-", lines, error), "B|17|C\r\nCLUB|SUMMARY\r\nX\r\n"_w);
 
   for (const char* refused : {"", "NOW\r\nNAME", "NOW\n", "NOW\u2603"}) {
     error.clear();

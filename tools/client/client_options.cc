@@ -1,8 +1,8 @@
 #include "client/client_options.h"
 
-#include <string_view>
-
 #include <fmt/format.h>
+
+#include <string_view>
 
 #include "common/args.h"
 
@@ -10,7 +10,8 @@ namespace fidora {
 
 const char* const kClientUsage =
     "Usage: fidora-client [--host H] [--port N] [--timeout S] [--raw] [--save FILE] 'LINE'\n"
-    "       fidora-client [options] -     (reads the lines of a block request from standard input)\n"
+    "       fidora-client [options] -     (reads the lines of a block request from standard "
+    "input)\n"
     "\n"
     "Sends one request to a Fidora server and prints its reply.\n"
     "\n"

@@ -16,7 +16,8 @@ struct ClientOptions {
   bool help = false;
 };
 
-// Parses the arguments (without the program name). Returns no value, and sets `error`, on bad usage.
+// Parses the arguments (without the program name). Returns no value, and sets `error`, on bad
+// usage.
 std::optional<ClientOptions> ParseClientOptions(int argc, char** argv, std::string& error);
 
 extern const char* const kClientUsage;

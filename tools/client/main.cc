@@ -1,4 +1,5 @@
 // fidora-client: sends one request to a Fidora server and prints the reply.
+#include <fmt/format.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,8 +15,6 @@
 #include <string>
 #include <string_view>
 
-#include <fmt/format.h>
-
 #include "client/client_options.h"
 #include "client/reply_printer.h"
 #include "common/reply_reader.h"
@@ -30,14 +29,20 @@ constexpr int kNoReply = 1;
 constexpr int kUsageOrConnection = 2;
 constexpr int kFileQuietMs = 1000;
 
-void Complain(std::string_view message) { fmt::print(stderr, "fidora-client: {}\n", message); }
+void Complain(std::string_view message) {
+  fmt::print(stderr, "fidora-client: {}\n", message);
+}
 
 // The first line of the request as the server will dispatch it: trimmed, upper-cased.
 std::string FirstLineUpper(std::string_view request) {
-  if (request.substr(0, 2) == "B\xA6") request.remove_prefix(std::min(request.size(), request.find('\n') + 1));
+  if (request.substr(0, 2) == "B\xA6")
+    request.remove_prefix(std::min(request.size(), request.find('\n') + 1));
   std::string_view line = request.substr(0, request.find_first_of("\r\n"));
-  const auto first = std::find_if(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) > ' '; });
-  const auto last = std::find_if(line.rbegin(), line.rend(), [](char c) { return static_cast<unsigned char>(c) > ' '; }).base();
+  const auto first = std::find_if(line.begin(), line.end(),
+                                  [](char c) { return static_cast<unsigned char>(c) > ' '; });
+  const auto last = std::find_if(line.rbegin(), line.rend(), [](char c) {
+                      return static_cast<unsigned char>(c) > ' ';
+                    }).base();
   std::string out(first, std::max(first, last));
   for (char& c : out) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

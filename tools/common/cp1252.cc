@@ -1,9 +1,9 @@
 #include "common/cp1252.h"
 
+#include <fmt/format.h>
+
 #include <array>
 #include <cstdint>
-
-#include <fmt/format.h>
 
 namespace fidora {
 namespace {

@@ -11,7 +11,9 @@ constexpr std::string_view kProgress = "PROGRESS\xA6";
 constexpr std::string_view kStatusOk = "STAT\xA6OK\xA6";
 constexpr size_t kMaxLengthDigits = 18;  // fits in 64 bits
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -183,10 +185,11 @@ void ReplyReader::Emit(std::string_view piece, bool line_end, ReplyListener* lis
 }
 
 void ReplyReader::TrackStatus(std::string_view piece) {
-  for (size_t i = 0; i < piece.size() && status_match_ >= 0 &&
-                     status_match_ < static_cast<int>(kStatusOk.size());
+  for (size_t i = 0;
+       i < piece.size() && status_match_ >= 0 && status_match_ < static_cast<int>(kStatusOk.size());
        ++i) {
-    status_match_ = piece[i] == kStatusOk[static_cast<size_t>(status_match_)] ? status_match_ + 1 : -1;
+    status_match_ =
+        piece[i] == kStatusOk[static_cast<size_t>(status_match_)] ? status_match_ + 1 : -1;
   }
 }
 

@@ -71,11 +71,13 @@ class ReplyReader {
   std::array<char, 24> start_{};
   size_t start_length_ = 0;
   uint64_t header_length_ = 0;
-  bool pending_cr_ = false;  // a CR ended the last piece of a line; it belongs to the text unless LF follows
-  bool after_cr_ = false;    // in a payload: the last byte was a CR, so an LF now ends nothing
-  bool line_open_ = false;   // in a payload: bytes of a line have been handed out since the last line end
-  uint64_t remaining_ = 0;   // payload bytes still to come
-  int status_match_ = 0;     // bytes of "STAT¦OK¦" the current line begins with; -1 once it differs
+  bool pending_cr_ =
+      false;  // a CR ended the last piece of a line; it belongs to the text unless LF follows
+  bool after_cr_ = false;  // in a payload: the last byte was a CR, so an LF now ends nothing
+  bool line_open_ =
+      false;  // in a payload: bytes of a line have been handed out since the last line end
+  uint64_t remaining_ = 0;  // payload bytes still to come
+  int status_match_ = 0;  // bytes of "STAT¦OK¦" the current line begins with; -1 once it differs
   bool last_line_ok_ = false;
 };
 

@@ -1,8 +1,8 @@
 #include "common/request.h"
 
-#include <iterator>
-
 #include <fmt/format.h>
+
+#include <iterator>
 
 #include "common/cp1252.h"
 
@@ -17,7 +17,10 @@ std::string TextRequest(std::string_view line) {
 std::string BlockRequest(const std::vector<std::string>& lines) {
   size_t length = 0;
   for (const auto& line : lines) length += line.size() + 2;
-  std::string out = fmt::format("B\xA6{}\xA6" "C\r\n", length);
+  std::string out = fmt::format(
+      "B\xA6{}\xA6"
+      "C\r\n",
+      length);
   for (const auto& line : lines) {
     out += line;
     out += "\r\n";

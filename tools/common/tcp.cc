@@ -1,6 +1,7 @@
 #include "common/tcp.h"
 
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -9,8 +10,6 @@
 
 #include <cerrno>
 #include <cstring>
-
-#include <fmt/format.h>
 
 namespace fidora {
 

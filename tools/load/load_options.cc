@@ -1,8 +1,8 @@
 #include "load/load_options.h"
 
-#include <string_view>
-
 #include <fmt/format.h>
+
+#include <string_view>
 
 #include "common/args.h"
 
@@ -55,8 +55,8 @@ std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& 
     auto whole = [&](std::string_view name, long long minimum, long long maximum) {
       const auto number = ParseWholeNumber(value, minimum, maximum);
       if (!number) {
-        error = fmt::format("{} needs a number from {} to {}, not '{}'", name, minimum, maximum,
-                            value);
+        error =
+            fmt::format("{} needs a number from {} to {}, not '{}'", name, minimum, maximum, value);
       }
       return number.value_or(0);
     };
@@ -75,7 +75,8 @@ std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& 
         options.requests = whole("--requests", 1, kMaxRequests);
       } else if (take_value("--timeout")) {
         const auto ms = ParseSecondsAsMs(value, 3600);
-        if (!ms) error = fmt::format("--timeout needs seconds above 0, at most 3600, not '{}'", value);
+        if (!ms)
+          error = fmt::format("--timeout needs seconds above 0, at most 3600, not '{}'", value);
         options.timeout_ms = ms.value_or(0);
       } else if (error.empty()) {
         error = fmt::format("unknown option {}", arg);
@@ -91,11 +92,16 @@ std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& 
     have_line = true;
   }
   if (options.help) return options;
-  if (!have_line) error = "no request LINE given";
-  else if (options.port == 0) error = "--port is needed";
-  else if (options.connections == 0) error = "--connections is needed";
-  else if (options.requests == 0) error = "--requests is needed";
-  else if (options.host.empty()) error = "--host needs a value";
+  if (!have_line)
+    error = "no request LINE given";
+  else if (options.port == 0)
+    error = "--port is needed";
+  else if (options.connections == 0)
+    error = "--connections is needed";
+  else if (options.requests == 0)
+    error = "--requests is needed";
+  else if (options.host.empty())
+    error = "--host needs a value";
   if (!error.empty()) return std::nullopt;
   return options;
 }

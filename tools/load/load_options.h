@@ -19,7 +19,8 @@ struct LoadOptions {
 constexpr int kMaxConnections = 1000;
 constexpr long long kMaxRequests = 20'000'000;
 
-// Parses the arguments (without the program name). Returns no value, and sets `error`, on bad usage.
+// Parses the arguments (without the program name). Returns no value, and sets `error`, on bad
+// usage.
 std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& error);
 
 extern const char* const kLoadUsage;

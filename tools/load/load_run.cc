@@ -150,7 +150,8 @@ void LoadRun::ReadReplies(Connection& connection) {
 
 void LoadRun::ReplyComplete(Connection& connection, Clock::time_point now) {
   const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - connection.sent_at);
-  totals_.latencies_us.push_back(static_cast<uint32_t>(std::min<long long>(us.count(), UINT32_MAX)));
+  totals_.latencies_us.push_back(
+      static_cast<uint32_t>(std::min<long long>(us.count(), UINT32_MAX)));
   ++totals_.replies;
   if (connection.reader.info().ok) ++totals_.successful;
   last_reply_ = now;

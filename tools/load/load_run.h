@@ -48,8 +48,8 @@ class LoadRun {
     Clock::time_point sent_at;
     size_t request_offset = 0;  // bytes of the current request sent so far
     bool connecting = true;
-    bool outstanding = false;   // a request has been sent, or begun, and its reply is not complete
-    bool want_write = false;    // registered for EPOLLOUT
+    bool outstanding = false;  // a request has been sent, or begun, and its reply is not complete
+    bool want_write = false;   // registered for EPOLLOUT
   };
 
   void OpenConnections();

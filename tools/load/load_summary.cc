@@ -1,9 +1,9 @@
 #include "load/load_summary.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-
-#include <fmt/format.h>
 
 namespace fidora {
 

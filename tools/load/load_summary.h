@@ -8,10 +8,10 @@
 namespace fidora {
 
 struct LoadTotals {
-  long long requests = 0;    // asked for
-  long long replies = 0;     // complete replies, successful or not
-  long long successful = 0;  // replies whose last line begins with "STAT¦OK¦"
-  double seconds = 0;        // from the first connect to the last reply
+  long long requests = 0;              // asked for
+  long long replies = 0;               // complete replies, successful or not
+  long long successful = 0;            // replies whose last line begins with "STAT¦OK¦"
+  double seconds = 0;                  // from the first connect to the last reply
   std::vector<uint32_t> latencies_us;  // one per complete reply
 };
 

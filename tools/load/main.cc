@@ -1,13 +1,12 @@
 // fidora-load: keeps a number of connections to a Fidora server busy with one request and
 // reports throughput and latency.
+#include <fmt/format.h>
 #include <sys/resource.h>
 
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
-
-#include <fmt/format.h>
 
 #include "common/request.h"
 #include "common/tcp.h"
@@ -21,7 +20,9 @@ constexpr int kAllAnswered = 0;
 constexpr int kSomeFailed = 1;
 constexpr int kUsageOrConnection = 2;
 
-void Complain(const std::string& message) { fmt::print(stderr, "fidora-load: {}\n", message); }
+void Complain(const std::string& message) {
+  fmt::print(stderr, "fidora-load: {}\n", message);
+}
 
 std::string Count(long long n, const char* one, const char* many) {
   return fmt::format("{} {}", n, n == 1 ? one : many);
