@@ -85,6 +85,19 @@ TEST(Request, MakesTheBytesOfAToolArgument) {
   EXPECT_EQ(error, "no request lines on standard input");
 }
 
+TEST(Request, KnowsAFileGetRequest) {
+  for (const std::string& request : std::vector<std::string>{
+           "FILE|GET|p.txt\r\n"_w, "file|get|p.txt\r\n"_w, "  File| get |p.txt \r\n"_w,
+           "FILE|GET\r\n"_w, "B|16|C\r\nFILE|GET|p.txt\r\n"_w}) {
+    EXPECT_TRUE(IsFileGet(request)) << request;
+  }
+  for (const std::string& request : std::vector<std::string>{
+           "FILE|PUT|p.txt\r\n"_w, "FILE |GET|p.txt\r\n"_w, "FILES|GET\r\n"_w, "FILE\r\n",
+           "NOW|FILE|GET\r\n"_w, "B|15|C\r\nNOW\r\nFILE|GET\r\n"_w}) {
+    EXPECT_FALSE(IsFileGet(request)) << request;
+  }
+}
+
 TEST(LoadSummary, PercentilesByNearestRank) {
   std::vector<uint32_t> values;
   for (uint32_t v = 100; v >= 1; --v) values.push_back(v);

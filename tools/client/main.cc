@@ -33,37 +33,6 @@ void Complain(std::string_view message) {
   fmt::print(stderr, "fidora-client: {}\n", message);
 }
 
-// The first line of the request as the server will dispatch it: trimmed, upper-cased.
-std::string FirstLineUpper(std::string_view request) {
-  if (request.substr(0, 2) == "B\xA6")
-    request.remove_prefix(std::min(request.size(), request.find('\n') + 1));
-  std::string_view line = request.substr(0, request.find_first_of("\r\n"));
-  const auto first = std::find_if(line.begin(), line.end(),
-                                  [](char c) { return static_cast<unsigned char>(c) > ' '; });
-  const auto last = std::find_if(line.rbegin(), line.rend(), [](char c) {
-                      return static_cast<unsigned char>(c) > ' ';
-                    }).base();
-  std::string out(first, std::max(first, last));
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
-// FILE¦GET¦name: its successful reply is followed by the file's bytes.
-bool IsFileGet(std::string_view request) {
-  const std::string line = FirstLineUpper(request);
-  auto field = [&](size_t n) {
-    std::string_view rest = line;
-    for (size_t i = 0; i < n; ++i) rest.remove_prefix(std::min(rest.size(), rest.find('\xA6') + 1));
-    std::string_view f = rest.substr(0, rest.find('\xA6'));
-    while (!f.empty() && static_cast<unsigned char>(f.front()) <= ' ') f.remove_prefix(1);
-    while (!f.empty() && static_cast<unsigned char>(f.back()) <= ' ') f.remove_suffix(1);
-    return f;
-  };
-  return line.find('\xA6') != std::string::npos && field(0) == "FILE" && field(1) == "GET";
-}
-
 bool SendAll(int fd, std::string_view bytes, int timeout_ms, std::string& error) {
   while (!bytes.empty()) {
     const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);

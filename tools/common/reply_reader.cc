@@ -181,7 +181,7 @@ void ReplyReader::Emit(std::string_view piece, bool line_end, ReplyListener* lis
     }
   }
   if (!piece.empty()) line_open_ = true;
-  if (line_end) EndLine(listener);
+  if (line_end) EndLine();
 }
 
 void ReplyReader::TrackStatus(std::string_view piece) {
@@ -193,7 +193,7 @@ void ReplyReader::TrackStatus(std::string_view piece) {
   }
 }
 
-void ReplyReader::EndLine(ReplyListener*) {
+void ReplyReader::EndLine() {
   switch (state_) {
     case State::kProgressLine:
       ++info_.progress_lines;

@@ -62,7 +62,7 @@ class ReplyReader {
   void Emit(std::string_view piece, bool line_end, ReplyListener* listener);
   void TrackStatus(std::string_view piece);
   void EndReplyLine();
-  void EndLine(ReplyListener* listener);
+  void EndLine();
 
   State state_ = State::kLineStart;
   ReplyInfo info_;

@@ -2,11 +2,28 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include "common/cp1252.h"
 
 namespace fidora {
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool EqualsUpper(std::string_view text, std::string_view upper) {
+  return std::equal(text.begin(), text.end(), upper.begin(), upper.end(), [](char a, char b) {
+    return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+  });
+}
+
+}  // namespace
 
 std::string TextRequest(std::string_view line) {
   std::string out(line);
@@ -65,6 +82,18 @@ std::optional<std::string> MakeRequest(std::string_view argument, std::istream& 
     return std::nullopt;
   }
   return TextRequest(*line);
+}
+
+bool IsFileGet(std::string_view request) {
+  if (request.substr(0, 2) == "B\xA6") {
+    const size_t lf = request.find('\n');
+    request.remove_prefix(lf == std::string_view::npos ? request.size() : lf + 1);
+  }
+  std::string_view line = Trimmed(request.substr(0, request.find_first_of("\r\n")));
+  const size_t bar = line.find('\xA6');
+  if (bar == std::string_view::npos || !EqualsUpper(line.substr(0, bar), "FILE")) return false;
+  line.remove_prefix(bar + 1);
+  return EqualsUpper(Trimmed(line.substr(0, line.find('\xA6'))), "GET");
 }
 
 }  // namespace fidora

@@ -27,4 +27,9 @@ std::vector<std::string> SplitInputLines(std::string_view text);
 std::optional<std::string> MakeRequest(std::string_view argument, std::istream& input,
                                        std::string& error);
 
+// True for a FILE¦GET request (text or block), whose successful reply the server follows with
+// the raw bytes of the file. Words are matched as the server matches them: the first field of the
+// trimmed, upper-cased first line, and the second field trimmed.
+bool IsFileGet(std::string_view request);
+
 }  // namespace fidora
