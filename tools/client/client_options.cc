@@ -33,7 +33,8 @@ const char* const kClientUsage =
     "server has been quiet for a second (or for S, when shorter) or closes the connection.\n"
     "\n"
     "Exit status: 0 a complete reply came; 1 no complete reply (timeout, or the connection\n"
-    "closed first); 2 bad usage, or the server could not be reached.\n";
+    "closed first); 2 bad usage, the server could not be reached, or the --save FILE could\n"
+    "not be written.\n";
 
 std::optional<ClientOptions> ParseClientOptions(int argc, char** argv, std::string& error) {
   ClientOptions options;

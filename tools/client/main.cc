@@ -104,6 +104,7 @@ int CopyFileBytes(int fd, std::string_view already, const ClientOptions& options
     size_t count = 0;
     std::string error;
     const ReadResult result = ReadSome(fd, quiet_ms, buffer, count, error);
+    if (result == ReadResult::kFailed) Complain("the connection failed during the file: " + error);
     if (result != ReadResult::kBytes) break;
     std::fwrite(buffer.data(), 1, count, out);
   }
@@ -147,7 +148,8 @@ int Run(const ClientOptions& options) {
         break;
       case ReadResult::kQuiet:
         std::fflush(stdout);
-        Complain(fmt::format("no reply within {} s", options.timeout_ms / 1000.0));
+        Complain(fmt::format("no complete reply: the server sent nothing for {} s",
+                             options.timeout_ms / 1000.0));
         return kNoReply;
       case ReadResult::kClosed:
         std::fflush(stdout);
