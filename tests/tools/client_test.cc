@@ -49,6 +49,7 @@ TEST(Client, PrintsRepliesDecodedOrRaw) {
        "PROGRESS\u00A6Start\nPROGRESS\u00A6+50%\nSTAT\u00A6OK\u00A6"
        "7\n"},
       {"Windows-1252 text", "B|13|C\r\nNAME|\xC9t\x80\r\nX\r\n"_w, "NAME\u00A6\u00C9t\u20AC\nX\n"},
+      {"control characters", "\x1B[2J\rX\r\n", "\\x1B[2J\\x0DX\n"},
   };
   for (const Case& c : cases) {
     for (const bool raw : {false, true}) {

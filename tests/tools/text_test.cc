@@ -26,6 +26,12 @@ TEST(Cp1252, ConvertsToUtf8ForTheTerminal) {
   EXPECT_EQ(Utf8(std::string_view("a\0b", 3)), std::string("a\0b", 3));
 }
 
+TEST(Cp1252, ShowsControlCharactersOnATerminalAsEscapes) {
+  std::string out;
+  AppendCp1252ForTerminal(std::string_view("A\x1B[2J\rB\tC\0\x7F\x81\x80\xA6", 14), out);
+  EXPECT_EQ(out, "A\\x1B[2J\\x0DB\tC\\x00\\x7F\\x81\u20AC\u00A6");
+}
+
 TEST(Cp1252, EveryByteComesBackFromItsUtf8) {
   for (int b = 0; b < 256; ++b) {
     const std::string byte(1, static_cast<char>(b));

@@ -16,7 +16,7 @@ void ReplyPrinter::Collect(std::string_view piece, bool line_end, bool flush) {
   line_ += piece;
   if (!line_end) return;
   utf8_.clear();
-  AppendCp1252AsUtf8(line_, utf8_);
+  AppendCp1252ForTerminal(line_, utf8_);
   utf8_ += '\n';
   std::fwrite(utf8_.data(), 1, utf8_.size(), out_);
   if (flush) std::fflush(out_);

@@ -10,7 +10,7 @@
 namespace fidora {
 
 // Writes each progress line as soon as it is complete and each reply line, converted from
-// Windows-1252 to UTF-8, each followed by LF.
+// Windows-1252 to UTF-8 with control characters shown as "\xNN", each followed by LF.
 class ReplyPrinter : public ReplyListener {
  public:
   explicit ReplyPrinter(std::FILE* out) : out_(out) {}

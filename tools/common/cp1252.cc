@@ -78,6 +78,18 @@ void AppendCp1252AsUtf8(std::string_view cp1252, std::string& out) {
   for (const char c : cp1252) AppendUtf8(CodePointOf(static_cast<unsigned char>(c)), out);
 }
 
+void AppendCp1252ForTerminal(std::string_view cp1252, std::string& out) {
+  for (const char c : cp1252) {
+    const auto byte = static_cast<unsigned char>(c);
+    const char32_t cp = CodePointOf(byte);
+    if ((cp < 0x20 && cp != '\t') || (cp >= 0x7F && cp <= 0x9F)) {
+      out += fmt::format("\\x{:02X}", byte);
+    } else {
+      AppendUtf8(cp, out);
+    }
+  }
+}
+
 std::optional<std::string> ToCp1252(std::string_view text, std::string& error) {
   std::string out;
   out.reserve(text.size());
