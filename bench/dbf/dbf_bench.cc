@@ -1,11 +1,10 @@
 // Sequential record reads and appends on a table of 100 000 records.
 #include <benchmark/benchmark.h>
+#include <fmt/format.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <fmt/format.h>
 
 #include "engine/dbf/dbf_build.h"
 #include "engine/dbf/dbf_fields.h"
@@ -113,7 +112,8 @@ void BM_Append(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
   state.counters["records"] = t.record_count();
 }
-BENCHMARK(BM_Append)->Arg(1)->Arg(0)->ArgName("shared")->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Append)->Arg(1)->Arg(0)->ArgName("shared")->UseRealTime()->Unit(
+    benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace fidora

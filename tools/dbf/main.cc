@@ -19,8 +19,8 @@ void RegisterLockCommand(CommandRegistry& registry);     // lock
 namespace {
 
 void RegisterAll(CommandRegistry& registry) {
-  for (auto group : {RegisterTableCommands, RegisterDumpCommand, RegisterRecordCommands,
-                     RegisterLockCommand})
+  for (auto group :
+       {RegisterTableCommands, RegisterDumpCommand, RegisterRecordCommands, RegisterLockCommand})
     group(registry);
 }
 

@@ -11,6 +11,7 @@
 #include "engine/dbf/dbf_build.h"
 #include "engine/dbf/dbf_fields.h"
 #include "engine/dbf/file_io.h"
+#include "engine/dbf/open_file_list.h"
 #include "engine/dbf/xb_error.h"
 #include "support/faulty_io.h"
 #include "support/temp_dir.h"
@@ -138,7 +139,8 @@ TEST(DbfFile, RecordWriteTouchesStampButNotCount) {
   ASSERT_TRUE(t.ReadRecord(2));
   t.SetNumber("QTY", 42);
   t.WriteRecord(2);
-  EXPECT_EQ(std::string(t.before_image(), t.record_length()), std::string(t.record_buffer(), t.record_length()));
+  EXPECT_EQ(std::string(t.before_image(), t.record_length()),
+            std::string(t.record_buffer(), t.record_length()));
   auto b = FileBytes(path);
   EXPECT_NE(U32(b, 16), 0u);
   EXPECT_EQ(U32(b, 20), 7u);
@@ -174,8 +176,7 @@ TEST(DbfFile, OpeningChecksTheHeader) {
   const std::string path = MakeTable(dir, 1);
   {
     TDbfFields t(dir.dir() + "missing", true, false);
-    EXPECT_EQ(ErrorOf([&] { t.Open(); }),
-              "File " + dir.dir() + "missing.DBF could not be found");
+    EXPECT_EQ(ErrorOf([&] { t.Open(); }), "File " + dir.dir() + "missing.DBF could not be found");
   }
   Patch(path, 0, 0x02);
   TDbfFields bad(path, true, false);
@@ -247,7 +248,8 @@ TEST(DbfFile, DefaultProtocolOffsets) {
   EXPECT_EQ(FileLockRange(TxLokProtocol::ClipLock), (TLockRange{1000000000, 1000000000}));
   EXPECT_EQ(MemoLockRange(TxLokProtocol::ClipLock), (TLockRange{1000000000, 1}));
   EXPECT_EQ(IndexLockRange(TxLokProtocol::Default), (TLockRange{0x7FFFFFFE, 1}));
-  EXPECT_EQ(RecordLockRange(TxLokProtocol::DB4Lock, 3, 97, 29, false), (TLockRange{0xEFFFFFFBu, 1}));
+  EXPECT_EQ(RecordLockRange(TxLokProtocol::DB4Lock, 3, 97, 29, false),
+            (TLockRange{0xEFFFFFFBu, 1}));
   EXPECT_EQ(FullLockRange(), (TLockRange{0, 0x7FFFFFFF}));
 }
 
@@ -318,6 +320,22 @@ TEST(DbfFile, ExclusiveTableWritesItsHeaderOnClose) {
     t.AppendRecord();
   }
   EXPECT_EQ(U32(FileBytes(path), 4), 1u);
+}
+
+TEST(DbfFile, ClosingEverythingAtExitStillWritesTheHeader) {
+  test::TempDir dir;
+  const std::string path = MakeTable(dir, 0);
+  TDbfFields t(path, true, true);
+  t.Open();
+  ASSERT_TRUE(t.FileLock());  // the header now waits for the unlock
+  t.BlankRecord();
+  t.AppendRecord();
+  t.BlankRecord();
+  t.AppendRecord();
+  EXPECT_EQ(U32(FileBytes(path), 4), 0u);
+  TOpenFileList::CloseAll();
+  EXPECT_FALSE(t.is_open());
+  EXPECT_EQ(U32(FileBytes(path), 4), 2u);
 }
 
 TEST(DbfFile, RenameTakesTheMemoFileAlong) {

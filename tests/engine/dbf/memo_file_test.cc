@@ -1,5 +1,7 @@
 // DBT memo files: block allocation and reuse, the end bytes, the read limit, zap, and the
 // memo lock between two opens.
+#include "engine/dbf/memo_file.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,7 +11,6 @@
 
 #include "engine/dbf/dbf_build.h"
 #include "engine/dbf/dbf_fields.h"
-#include "engine/dbf/memo_file.h"
 #include "engine/dbf/xb_error.h"
 #include "support/temp_dir.h"
 

@@ -45,8 +45,8 @@ class ToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
     table_ = dir_.dir() + "shop";
-    const ProgramResult r = Tool({"create", table_, "NAME;C;20;0", "AMOUNT;N;8;2", "BORN;D",
-                                  "OK;L", "NOTE;M"});
+    const ProgramResult r =
+        Tool({"create", table_, "NAME;C;20;0", "AMOUNT;N;8;2", "BORN;D", "OK;L", "NOTE;M"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, dir_.dir() + "shop.DBF\n");
   }
@@ -70,9 +70,11 @@ TEST_F(ToolTest, InfoShowsTheStructure) {
 }
 
 TEST_F(ToolTest, AppendDumpSetDeleteRecallAndMemo) {
-  ProgramResult r = Tool({"append", table_},
-                         Join({"Anna", "12.5", "25/12/1990", "Y", "likes tea"}) + "\n" +
-                             Join({"Bob", "3"}) + "\r\n" + "Cy\xA6" "7\n");
+  ProgramResult r =
+      Tool({"append", table_}, Join({"Anna", "12.5", "25/12/1990", "Y", "likes tea"}) + "\n" +
+                                   Join({"Bob", "3"}) + "\r\n" +
+                                   "Cy\xA6"
+                                   "7\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "1\n2\n3\n");
   r = Tool({"dump", table_, "--recno"});
@@ -100,15 +102,25 @@ TEST_F(ToolTest, ErrorsAndUsage) {
     int status;
     std::string err;  // start of standard error
   } cases[] = {
-      {{"append", table_}, Join({"a", "1", "", "", "", "extra"}) + "\n", 1,
+      {{"append", table_},
+       Join({"a", "1", "", "", "", "extra"}) + "\n",
+       1,
        "fidora-dbf: 6 values for 5 fields"},
-      {{"append", table_}, Join({"a", "lots"}) + "\n", 1,
+      {{"append", table_},
+       Join({"a", "lots"}) + "\n",
+       1,
        "fidora-dbf: Invalid Number value for field AMOUNT"},
-      {{"set", table_, "1", "AMOUNT=1"}, "", 1,
+      {{"set", table_, "1", "AMOUNT=1"},
+       "",
+       1,
        "fidora-dbf: Record number 1 is not in table " + dir_.dir() + "shop.DBF"},
-      {{"set", table_, "1", "NOPE=1"}, "", 1,
+      {{"set", table_, "1", "NOPE=1"},
+       "",
+       1,
        "fidora-dbf: There is no field name " + dir_.dir() + "shop.DBF->NOPE"},
-      {{"info", dir_.dir() + "none"}, "", 1,
+      {{"info", dir_.dir() + "none"},
+       "",
+       1,
        "fidora-dbf: File " + dir_.dir() + "none.DBF could not be found"},
       {{"create", table_, "A;C;5"}, "", 1, "fidora-dbf: Table " + dir_.dir() + "shop.DBF exists"},
       {{"create", dir_.dir() + "x", "A;C"}, "", 1, "fidora-dbf: Invalid length for field A"},
@@ -214,7 +226,8 @@ TEST_F(ToolTest, ConcurrentAppendsLoseNoRecord) {
   TDbfFields t(table_, true, false);
   t.Open();
   EXPECT_EQ(t.record_count(), 2u * kEach);
-  EXPECT_EQ(std::filesystem::file_size(t.path()), t.header_length() + 2u * kEach * t.record_length() + 1);
+  EXPECT_EQ(std::filesystem::file_size(t.path()),
+            t.header_length() + 2u * kEach * t.record_length() + 1);
   std::set<std::string> names;
   while (t.ReadRecord(kRecNext)) names.insert(t.FieldText("NAME"));
   EXPECT_EQ(names.size(), 2u * kEach);
