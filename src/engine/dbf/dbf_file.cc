@@ -201,7 +201,9 @@ bool TDbfFile::Unlock() {
 }
 
 void TDbfFile::RefreshHeader() {
-  if (!shared() || !is_open()) return;
+  // While this open holds the file lock nobody else can append, and the header on disk
+  // lags behind (it is written at the unlock): the own copy is the truth then.
+  if (!shared() || !is_open() || file_locked_) return;
   uint8_t fresh[kHeaderSize];
   if (Read(fresh, kHeaderSize, 0) != kHeaderSize)
     throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
@@ -374,8 +376,15 @@ void TDbfFile::HeaderUnlock() {
 bool TDbfFile::FileLock() {
   const TLockRange r = FileLockRange(protocol_);
   if (!LockRange(r.offset, r.length)) return false;
+  if (!file_locked_) {
+    try {
+      RefreshHeader();
+    } catch (...) {
+      TDiskFile::Unlock();
+      throw;
+    }
+  }
   file_locked_ = true;
-  RefreshHeader();
   return true;
 }
 

@@ -328,14 +328,22 @@ TEST(DbfFile, ClosingEverythingAtExitStillWritesTheHeader) {
   TDbfFields t(path, true, true);
   t.Open();
   ASSERT_TRUE(t.FileLock());  // the header now waits for the unlock
-  t.BlankRecord();
-  t.AppendRecord();
-  t.BlankRecord();
-  t.AppendRecord();
+  for (const char* code : {"ONE", "TWO"}) {
+    t.BlankRecord();
+    t.SetFieldText("CODE", code);
+    t.AppendRecord();
+  }
   EXPECT_EQ(U32(FileBytes(path), 4), 0u);
+  EXPECT_EQ(t.record_count(), 2u) << "appends under the file lock count their own records";
   TOpenFileList::CloseAll();
   EXPECT_FALSE(t.is_open());
   EXPECT_EQ(U32(FileBytes(path), 4), 2u);
+  TDbfFields check(path, true, false);
+  check.Open();
+  ASSERT_TRUE(check.ReadRecord(1));
+  EXPECT_EQ(check.FieldText("CODE"), "ONE");
+  ASSERT_TRUE(check.ReadRecord(2));
+  EXPECT_EQ(check.FieldText("CODE"), "TWO");
 }
 
 TEST(DbfFile, RenameTakesTheMemoFileAlong) {
