@@ -352,6 +352,8 @@ void TDbfFile::TouchHeader() {
 }
 
 bool TDbfFile::LockRecord(uint32_t n) {
+  // There is no record 0; under the Clipper protocol its byte would be the header lock.
+  if (n == 0) return false;
   if (file_locked_) {
     IncLockCount();
     return true;

@@ -80,7 +80,7 @@ class TDbfFile : public TDiskFile {
   // Deletion flag of the record buffer is not blank.
   bool IsDeleted() const { return record_[0] != ' '; }
 
-  // Record lock of record n (one attempt; nests while the file lock is held).
+  // Record lock of record n (one attempt; nests while the file lock is held); false for 0.
   bool LockRecord(uint32_t n);
   bool LockCurrentRecord() { return LockRecord(recno_); }
   // Header lock around appends: retried 100 x 50 ms, "Can not Lock file %s".

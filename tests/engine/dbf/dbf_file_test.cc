@@ -207,6 +207,8 @@ TEST(DbfFile, RecordLocksAndTheFileLock) {
   b.Open();
   a.SetLockProtocol(TxLokProtocol::ClipLock);
   b.SetLockProtocol(TxLokProtocol::ClipLock);
+  EXPECT_FALSE(a.LockCurrentRecord()) << "no current record";
+  EXPECT_EQ(a.lock_count(), 0);
   ASSERT_TRUE(a.LockRecord(5));
   EXPECT_EQ(a.locked_range(), (TLockRange{1000000005, 1}));
   EXPECT_FALSE(b.LockRecord(5));
