@@ -43,11 +43,11 @@ Now LocalNow() {
   Now now;
   const time_t secs = tv.tv_sec;
   localtime_r(&secs, &now.tm);
-  now.stamp =
-      ((static_cast<uint32_t>(now.tm.tm_hour) * 64 + static_cast<uint32_t>(now.tm.tm_min)) * 64 +
-       static_cast<uint32_t>(now.tm.tm_sec)) *
-          1024 +
-      static_cast<uint32_t>(tv.tv_usec / 1000);
+  const auto hour = static_cast<uint32_t>(now.tm.tm_hour);
+  const auto minute = static_cast<uint32_t>(now.tm.tm_min);
+  const auto second = static_cast<uint32_t>(now.tm.tm_sec);
+  const auto millisecond = static_cast<uint32_t>(tv.tv_usec / 1000);
+  now.stamp = ((hour * 64 + minute) * 64 + second) * 1024 + millisecond;
   return now;
 }
 
