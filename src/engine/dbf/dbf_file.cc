@@ -395,7 +395,7 @@ void TDbfFile::SetLockProtocol(TxLokProtocol protocol) {
   if (memo_) memo_->SetLockProtocol(protocol);
 }
 
-TMemoFile& TDbfFile::Memo() {
+TMemoFile& TDbfFile::Memo() const {
   if (!memo_) {
     auto memo =
         std::make_unique<TMemoFile>(ChangeFileExtension(path(), ".dbt"), shared(), read_write());
