@@ -1,0 +1,19 @@
+// TNetConnection: a connection as the connection layer sees it (the socket adapter makes them;
+// tests fake them). Adds receiving and closing to what replies need.
+#pragma once
+
+#include "protocol/connection.h"
+
+namespace fidora {
+
+class TNetConnection : public TConnection {
+ public:
+  // Received bytes waiting to be read.
+  virtual int BytesAvailable() const = 0;
+  // Reads up to n waiting bytes into buffer; returns the number read.
+  virtual int ReadBytes(char* buffer, int n) = 0;
+  // Closes the connection once the current event has finished; the disconnect event follows.
+  virtual void CloseConnection() = 0;
+};
+
+}  // namespace fidora

@@ -1,0 +1,36 @@
+#include "protocol/connection.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace fidora {
+
+size_t TMemorySource::Read(char* dest, size_t n) {
+  const size_t count = std::min(n, bytes_.size() - position_);
+  std::memcpy(dest, bytes_.data() + position_, count);
+  position_ += count;
+  return count;
+}
+
+std::unique_ptr<TFileSource> TFileSource::Open(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return std::make_unique<TFileSource>(OpenKey{}, fd);
+}
+
+TFileSource::~TFileSource() { ::close(fd_); }
+
+size_t TFileSource::Read(char* dest, size_t n) {
+  for (;;) {
+    const ssize_t got = ::read(fd_, dest, n);
+    if (got >= 0) return static_cast<size_t>(got);
+    if (errno != EINTR) return 0;  // a read error ends the file like its end would
+  }
+}
+
+}  // namespace fidora
