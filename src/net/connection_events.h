@@ -18,8 +18,8 @@ enum class TSocketErrorKind { General, Send, Receive, Connect, Disconnect, Accep
 class TConnectionEvents {
  public:
   // `clients` is null for a listener whose connections are not listed.
-  TConnectionEvents(TSocketList& slots, TClientList* clients, TDispatchFunction dispatch)
-      : slots_(slots), clients_(clients), dispatch_(std::move(dispatch)) {}
+  TConnectionEvents(TSocketList& slot_list, TClientList* clients, TDispatchFunction dispatch)
+      : slots_(slot_list), clients_(clients), dispatch_(std::move(dispatch)) {}
 
   void OnConnect(const std::shared_ptr<TNetConnection>& connection);
   void OnRead(const std::shared_ptr<TNetConnection>& connection);
