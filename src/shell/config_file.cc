@@ -133,7 +133,8 @@ void TConfigFile::WriteString(const std::string& section, const std::string& key
     }
   }
   if (!written) {
-    if (!lines.empty() && lines.back().end.empty()) lines.back().end = newline;
+    const bool at_end = !section_end || *section_end == lines.size();
+    if (at_end && !lines.empty() && lines.back().end.empty()) lines.back().end = newline;
     if (section_end) {
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*section_end), {entry, newline});
     } else {
