@@ -150,7 +150,8 @@ void TServerSocket::Activate() {
   if (Active()) return;
   server_ = std::make_unique<QTcpServer>();
   server_->setListenBacklogSize(kBacklog);
-  QObject::connect(server_.get(), &QTcpServer::newConnection, [this] { AcceptPending(); });
+  QObject::connect(server_.get(), &QTcpServer::newConnection,
+                   [this] { RunGuarded("ServerSocketAccept", [this] { AcceptPending(); }); });
   if (!server_->listen(QHostAddress::AnyIPv4, port_)) {
     const std::string reason = server_->errorString().toStdString();
     server_.reset();
@@ -185,7 +186,7 @@ void TServerSocket::Adopt(QTcpSocket* socket) {
     if (auto c = weak.lock()) ReadEvent(c);
   });
   QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [weak] {
-    if (auto c = weak.lock()) c->Pump();
+    if (auto c = weak.lock()) RunGuarded("ServerSocketClientWrite", [&c] { c->Pump(); });
   });
   QObject::connect(socket, &QAbstractSocket::errorOccurred, socket,
                    [this, weak](QAbstractSocket::SocketError error) {

@@ -34,14 +34,24 @@ class ServerTest : public ::testing::Test {
   std::filesystem::path runtime_dir() const { return root_ / "run"; }
   std::filesystem::path debug_dir() const { return data_dir() / "Debug"; }
 
-  std::unique_ptr<FidoraProcess> Start(std::vector<std::string> extra = {}) {
+  // Every server a test started must end in order on SIGTERM, with status 0 (which also
+  // catches sanitizer reports of the server process).
+  void TearDown() override {
+    for (const auto& server : servers_) {
+      server->Signal(SIGTERM);
+      EXPECT_EQ(server->Wait(), 0) << server->Stderr();
+    }
+  }
+
+  FidoraProcess* Start(std::vector<std::string> extra = {}) {
     port_ = test::FreeLoopbackPort();
     second_port_ = test::FreeLoopbackPort();
     std::vector<std::string> args = {"--headless", "--data-dir", data_dir().string(), "--port",
                                      std::to_string(port_), "--second-port",
                                      std::to_string(second_port_)};
     args.insert(args.end(), extra.begin(), extra.end());
-    auto server = std::make_unique<FidoraProcess>(root_.path(), runtime_dir(), args);
+    servers_.push_back(std::make_unique<FidoraProcess>(root_.path(), runtime_dir(), args));
+    FidoraProcess* server = servers_.back().get();
     EXPECT_TRUE(server->WaitUntilListening(port_)) << server->Stderr();
     EXPECT_TRUE(server->WaitUntilListening(second_port_)) << server->Stderr();
     return server;
@@ -57,12 +67,13 @@ class ServerTest : public ::testing::Test {
   }
 
   test::TempDir root_;
+  std::vector<std::unique_ptr<FidoraProcess>> servers_;
   uint16_t port_ = 0;
   uint16_t second_port_ = 0;
 };
 
 TEST_F(ServerTest, SegmentedAndPipelinedRequestsAreAnsweredInOrder) {
-  auto server = Start();
+  Start();
   LoopbackSocket terminal(port_);
   terminal.Send("NO");
   std::this_thread::sleep_for(milliseconds(50));
@@ -84,7 +95,7 @@ TEST_F(ServerTest, SegmentedAndPipelinedRequestsAreAnsweredInOrder) {
 }
 
 TEST_F(ServerTest, ABlockArrivingByteByByteIsAnsweredOnceOnEitherPort) {
-  auto server = Start();
+  Start();
   for (uint16_t port : {port_, second_port_}) {
     LoopbackSocket terminal(port);
     const std::string block = "B\xA6" "9\xA6" "C\r\nHELP\r\nX\r\n";
@@ -104,7 +115,7 @@ TEST_F(ServerTest, ABlockArrivingByteByByteIsAnsweredOnceOnEitherPort) {
 }
 
 TEST_F(ServerTest, UnknownWordsAndBrokenBlockHeadersGetTheUnknownCommandLine) {
-  auto server = Start();
+  Start();
   LoopbackSocket terminal(second_port_);
   terminal.Send("foo\xA6x\r\nB\xA6zz\xA6" "C\r\nNOW\n");
   EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"FOO\""));
@@ -113,7 +124,7 @@ TEST_F(ServerTest, UnknownWordsAndBrokenBlockHeadersGetTheUnknownCommandLine) {
 }
 
 TEST_F(ServerTest, The201stConnectionIsAcceptedButNeverAnswered) {
-  auto server = Start();
+  Start();
   std::vector<LoopbackSocket> terminals;
   // One at a time: the listen backlog is 5, and a connection counts once it has been served.
   for (int i = 0; i < 200; ++i) {
@@ -136,7 +147,7 @@ TEST_F(ServerTest, The201stConnectionIsAcceptedButNeverAnswered) {
 }
 
 TEST_F(ServerTest, APeerResetIsSilentAndAFloodIsCutOff) {
-  auto server = Start();
+  Start();
   {
     LoopbackSocket terminal(port_);
     terminal.Send("NOW\r\n");
@@ -160,7 +171,7 @@ TEST_F(ServerTest, APeerResetIsSilentAndAFloodIsCutOff) {
 }
 
 TEST_F(ServerTest, ASecondInstanceIsRefusedAndTheFirstGoesOn) {
-  auto server = Start();
+  Start();
   FidoraProcess second(root_.path(), runtime_dir(),
                        {"--headless", "--data-dir", data_dir().string(), "--port",
                         std::to_string(test::FreeLoopbackPort()), "--second-port",
@@ -187,6 +198,19 @@ TEST_F(ServerTest, SigtermAndSigintShutDownInOrder) {
   EXPECT_LT(status.find(started), status.find(shutdown));
   EXPECT_EQ(status.size() - status.rfind(shutdown), shutdown.size());  // the last line
   EXPECT_EQ(std::count(status.begin(), status.end(), '\n'), 4);
+}
+
+TEST_F(ServerTest, TheDebugBreakWritesAReportAndTheServerGoesOn) {
+  FidoraProcess* server = Start();
+  server->Signal(SIGUSR1);
+  for (int i = 0; i < 100 && CrashReports().empty(); ++i)
+    std::this_thread::sleep_for(milliseconds(20));
+  const std::string report = CrashReports();
+  EXPECT_THAT(report, HasSubstr("Debug break by user pressed Ctrl+Shift+End"));
+  EXPECT_THAT(report, HasSubstr("Stack:"));
+  LoopbackSocket terminal(port_);
+  terminal.Send("NOW\r\n");
+  EXPECT_EQ(terminal.ReadReply().size(), 3u);
 }
 
 TEST_F(ServerTest, TheTransactionLogCanBeSwitchedOnAtStart) {
@@ -224,6 +248,8 @@ TEST_F(ServerTest, TheConfigurationFileNamesTheDataDirectory) {
   terminal.Send("NOW\r\n");
   EXPECT_EQ(terminal.ReadReply().size(), 3u);
   EXPECT_THAT(server.Stderr(), HasSubstr("Set Data Path : " + data_dir().string() + "/"));
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.Wait(), 0);
 }
 
 }  // namespace
