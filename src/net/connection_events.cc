@@ -9,8 +9,8 @@ void TConnectionEvents::OnConnect(const std::shared_ptr<TNetConnection>& connect
   slots_.AllocateSlot(connection->ConnHandle());
 }
 
-void TConnectionEvents::OnRead(const std::shared_ptr<TNetConnection>& connection) {
-  ReceiveEvent(slots_, connection, dispatch_, limits);
+bool TConnectionEvents::OnRead(const std::shared_ptr<TNetConnection>& connection) {
+  return ReceiveEvent(slots_, connection, dispatch_, limits);
 }
 
 void TConnectionEvents::OnDisconnect(const std::shared_ptr<TNetConnection>& connection) {

@@ -22,7 +22,8 @@ class TConnectionEvents {
       : slots_(slot_list), clients_(clients), dispatch_(std::move(dispatch)) {}
 
   void OnConnect(const std::shared_ptr<TNetConnection>& connection);
-  void OnRead(const std::shared_ptr<TNetConnection>& connection);
+  // False when requests wait for the connection's unsent replies to go (see ReceiveEvent).
+  bool OnRead(const std::shared_ptr<TNetConnection>& connection);
   void OnDisconnect(const std::shared_ptr<TNetConnection>& connection);
   // The error filter: resets and aborts by the peer are silenced by setting `code` to 0.
   void OnError(const std::shared_ptr<TNetConnection>& connection, TSocketErrorKind kind, int& code);

@@ -132,30 +132,33 @@ TLines SplitPayload(std::string_view payload) {
   return lines;
 }
 
-void ReceiveEvent(TSocketList& list, const std::shared_ptr<TNetConnection>& connection,
+bool ReceiveEvent(TSocketList& list, const std::shared_ptr<TNetConnection>& connection,
                   const TDispatchFunction& dispatch, const TReceiveLimits& limits) {
   TSocketFifo* slot = list.FindSlot(connection->ConnHandle());
-  if (!TakeWaitingBytes(slot, *connection, limits)) return;
+  if (!TakeWaitingBytes(slot, *connection, limits)) return true;
 
   slot->RxTx.Socket = connection;
   slot->RxTx.PeerAddress = connection->ConnPeerAddress().substr(0, 20);
   if (slot->Available() > limits.max_unread) {
     DropOverfullConnection(*slot, *connection, limits.max_unread);
-    return;
+    return true;
   }
   // A request of this connection is still being dispatched (its handler let events run): the
   // bytes wait in the buffer, and that dispatch loop takes them when it returns.
-  if (slot->Busy) return;
+  if (slot->Busy) return true;
 
   const TBusyMark busy(*slot);
   const uint64_t generation = slot->Generation;
-  while (slot->InUse && slot->Generation == generation && CutRequest(*slot)) {
+  while (slot->InUse && slot->Generation == generation) {
+    if (connection->UnsentBytes() > limits.max_unsent) return false;
+    if (!CutRequest(*slot)) break;
     try {
       dispatch(slot->RxTx);
     } catch (const std::exception& e) {
       HandleApplicationError("Net_Dispatch", e.what());
     }
   }
+  return true;
 }
 
 }  // namespace fidora

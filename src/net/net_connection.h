@@ -2,6 +2,8 @@
 // tests fake them). Adds receiving and closing to what replies need.
 #pragma once
 
+#include <cstdint>
+
 #include "protocol/connection.h"
 
 namespace fidora {
@@ -14,6 +16,8 @@ class TNetConnection : public TConnection {
   virtual int ReadBytes(char* buffer, int n) = 0;
   // Closes the connection once the current event has finished; the disconnect event follows.
   virtual void CloseConnection() = 0;
+  // Bytes handed over for sending that have not left yet (a queued stream counts in full).
+  virtual int64_t UnsentBytes() const = 0;
 };
 
 }  // namespace fidora

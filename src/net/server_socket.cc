@@ -91,6 +91,13 @@ class TQtConnection : public TNetConnection {
     Pump();
     return true;
   }
+  int64_t UnsentBytes() const override {
+    if (!socket_) return 0;
+    int64_t unsent = socket_->bytesToWrite();
+    for (const TPending& item : pending_)
+      unsent += item.source ? item.source->Remaining() : static_cast<int64_t>(item.text.size());
+    return unsent;
+  }
   void CloseConnection() override {
     if (!socket_ || closing_) return;
     closing_ = true;
@@ -126,6 +133,8 @@ class TQtConnection : public TNetConnection {
   }
   bool disconnect_reported = false;
   bool read_scheduled = false;
+  // Requests wait until the peer has taken enough of its replies; bytes stay with Qt meanwhile.
+  bool throttled = false;
 
  private:
   struct TPending {
@@ -185,8 +194,8 @@ void TServerSocket::Adopt(QTcpSocket* socket) {
   QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, weak] {
     if (auto c = weak.lock()) ReadEvent(c);
   });
-  QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [weak] {
-    if (auto c = weak.lock()) RunGuarded("ServerSocketClientWrite", [&c] { c->Pump(); });
+  QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, weak] {
+    if (auto c = weak.lock()) WriteEvent(c);
   });
   QObject::connect(socket, &QAbstractSocket::errorOccurred, socket,
                    [this, weak](QAbstractSocket::SocketError error) {
@@ -200,15 +209,32 @@ void TServerSocket::Adopt(QTcpSocket* socket) {
 
 void TServerSocket::ReadEvent(const std::shared_ptr<TQtConnection>& connection) {
   connection->read_scheduled = false;
-  RunGuarded("ServerSocketClientRead", [&] { events_.OnRead(connection); });
+  if (connection->throttled) return;
+  bool served = true;
+  RunGuarded("ServerSocketClientRead", [&] { served = events_.OnRead(connection); });
+  if (!served) {
+    connection->throttled = true;
+    return;
+  }
   // One event takes a bounded number of bytes; the rest gets its own event later, after the
   // other connections had their turn.
-  if (connection->BytesAvailable() > 0 && !connection->read_scheduled) {
-    connection->read_scheduled = true;
-    std::weak_ptr<TQtConnection> weak = connection;
-    QTimer::singleShot(0, server_.get(), [this, weak] {
-      if (auto c = weak.lock()) ReadEvent(c);
-    });
+  if (connection->BytesAvailable() > 0) ScheduleRead(connection);
+}
+
+void TServerSocket::ScheduleRead(const std::shared_ptr<TQtConnection>& connection) {
+  if (connection->read_scheduled || !server_) return;
+  connection->read_scheduled = true;
+  std::weak_ptr<TQtConnection> weak = connection;
+  QTimer::singleShot(0, server_.get(), [this, weak] {
+    if (auto c = weak.lock()) ReadEvent(c);
+  });
+}
+
+void TServerSocket::WriteEvent(const std::shared_ptr<TQtConnection>& connection) {
+  RunGuarded("ServerSocketClientWrite", [&] { connection->Pump(); });
+  if (connection->throttled && connection->UnsentBytes() <= events_.limits.max_unsent) {
+    connection->throttled = false;
+    ScheduleRead(connection);
   }
 }
 

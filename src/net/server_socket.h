@@ -46,6 +46,8 @@ class TServerSocket {
   void AcceptPending();
   void Adopt(QTcpSocket* socket);
   void ReadEvent(const std::shared_ptr<TQtConnection>& connection);
+  void ScheduleRead(const std::shared_ptr<TQtConnection>& connection);
+  void WriteEvent(const std::shared_ptr<TQtConnection>& connection);
   void ErrorEvent(const std::shared_ptr<TQtConnection>& connection, int qt_error);
   void DisconnectEvent(const std::shared_ptr<TQtConnection>& connection);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,6 +16,8 @@ class TByteSource {
   virtual ~TByteSource() = default;
   // Copies up to n bytes into dest; 0 means the source is exhausted.
   virtual size_t Read(char* dest, size_t n) = 0;
+  // Bytes still to come, as far as known.
+  virtual int64_t Remaining() const = 0;
 };
 
 // The whole of a byte string, as a source.
@@ -22,6 +25,7 @@ class TMemorySource : public TByteSource {
  public:
   explicit TMemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
   size_t Read(char* dest, size_t n) override;
+  int64_t Remaining() const override { return static_cast<int64_t>(bytes_.size() - position_); }
 
  private:
   std::string bytes_;
@@ -36,14 +40,16 @@ class TFileSource : public TByteSource {
   struct OpenKey {
     explicit OpenKey() = default;
   };
-  TFileSource(OpenKey, int fd) : fd_(fd) {}
+  TFileSource(OpenKey, int fd, int64_t size) : fd_(fd), remaining_(size) {}
   ~TFileSource() override;
   TFileSource(const TFileSource&) = delete;
   TFileSource& operator=(const TFileSource&) = delete;
   size_t Read(char* dest, size_t n) override;
+  int64_t Remaining() const override { return remaining_ > 0 ? remaining_ : 0; }
 
  private:
   int fd_;
+  int64_t remaining_;
 };
 
 class TConnection {

@@ -24,6 +24,7 @@ class FakeConnection : public TNetConnection {
     return static_cast<int>(count);
   }
   void CloseConnection() override { closed = true; }
+  int64_t UnsentBytes() const override { return unsent; }
   void WriteText(std::string_view text) override { sent.append(text); }
   bool WriteStream(std::unique_ptr<TByteSource> source) override {
     char piece[4096];
@@ -34,6 +35,7 @@ class FakeConnection : public TNetConnection {
   std::string incoming;
   std::string sent;
   bool closed = false;
+  int64_t unsent = 0;
 
  private:
   int handle_;

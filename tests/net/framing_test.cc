@@ -182,6 +182,21 @@ TEST_F(FramingTest, APeerPassingTheUnreadLimitIsDisconnectedAndLogged) {
   ServerSettings().DataPath.clear();
 }
 
+TEST_F(FramingTest, RequestsWaitWhileTheConnectionHasTooManyUnsentReplies) {
+  TReceiveLimits limits;
+  limits.max_unsent = 1000;
+  dispatch_ = [this](TRxTx& rx) {
+    dispatched_.push_back(rx.Request());
+    connection_->unsent += 600;
+  };
+  connection_->incoming = "A\r\nB\r\nC\r\n";
+  EXPECT_FALSE(ReceiveEvent(*list_, connection_, dispatch_, limits));
+  EXPECT_EQ(dispatched_, (Requests{{"A"}, {"B"}}));
+  connection_->unsent = 0;  // the peer took its replies: the event is raised again
+  EXPECT_TRUE(ReceiveEvent(*list_, connection_, dispatch_, limits));
+  EXPECT_EQ(dispatched_, (Requests{{"A"}, {"B"}, {"C"}}));
+}
+
 TEST_F(FramingTest, RepliesLeaveInRequestOrderThroughTheDispatcher) {
   dispatch_ = Net_Dispatch;
   Arrive("foo\r\nVERS\r\n");

@@ -170,6 +170,23 @@ TEST_F(ServerTest, APeerResetIsSilentAndAFloodIsCutOff) {
   EXPECT_THAT(CrashReports(), Not(HasSubstr("socket error")));
 }
 
+TEST_F(ServerTest, APeerThatReadsLateGetsEveryReplyInOrderAndOthersAreServed) {
+  Start();
+  LoopbackSocket late(port_);
+  constexpr int kRequests = 60000;  // about 17 MB of replies, far more than socket buffers hold
+  std::string burst;
+  for (int i = 0; i < kRequests; ++i) burst += i % 2 ? "HELP\r\n" : "foo\r\n";
+  late.Send(burst);
+  std::this_thread::sleep_for(milliseconds(300));
+  LoopbackSocket bystander(second_port_);
+  bystander.Send("NOW\r\n");
+  EXPECT_EQ(bystander.ReadReply().size(), 3u);
+  for (int i = 0; i < kRequests; ++i) {
+    const auto reply = late.ReadReply();
+    ASSERT_EQ(reply.size(), i % 2 ? 25u : 1u) << i;
+  }
+}
+
 TEST_F(ServerTest, ASecondInstanceIsRefusedAndTheFirstGoesOn) {
   Start();
   FidoraProcess second(root_.path(), runtime_dir(),
