@@ -1,6 +1,7 @@
 #include "protocol/connection.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,8 +21,9 @@ size_t TMemorySource::Read(char* dest, size_t n) {
 std::unique_ptr<TFileSource> TFileSource::Open(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
+  // Shared for reading: a file someone holds exclusively is not sent.
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0 || ::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
     ::close(fd);
     return nullptr;
   }

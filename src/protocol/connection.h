@@ -35,7 +35,8 @@ class TMemorySource : public TByteSource {
 // An open file, read sequentially from its start; the source owns the descriptor.
 class TFileSource : public TByteSource {
  public:
-  // Opens `path` for reading; nullptr when it cannot be opened.
+  // Opens `path` for reading, shared with other readers (flock LOCK_SH for as long as it is
+  // open); nullptr when it cannot be opened, is a directory or is held exclusively.
   static std::unique_ptr<TFileSource> Open(const std::string& path);
   struct OpenKey {
     explicit OpenKey() = default;

@@ -6,6 +6,7 @@
 
 #include "protocol/server_settings.h"
 #include "protocol/status_log.h"
+#include "shell/message_box_text.h"
 
 namespace fidora {
 
@@ -27,7 +28,7 @@ void THeadlessConsole::AddLogLine(std::string_view text) {
 }
 
 void THeadlessConsole::ShowInfo(std::string_view message, std::string_view caption) {
-  const std::string line = fmt::format("{}: {}", caption, OneLine(message));
+  const std::string line = fmt::format("{}: {}", caption, OneLine(MessageBoxText(message)));
   fmt::print(stderr, "{}\n", line);
   // The status log reports its own failures here: those reach standard error only.
   if (in_message_ || ServerSettings().DataPath.empty()) return;
@@ -41,7 +42,7 @@ void THeadlessConsole::ShowInfo(std::string_view message, std::string_view capti
 }
 
 bool THeadlessConsole::AskYesNo(std::string_view message, std::string_view caption) {
-  fmt::print(stderr, "{}: {} -> No\n", caption, OneLine(message));
+  fmt::print(stderr, "{}: {} -> No\n", caption, OneLine(MessageBoxText(message)));
   return false;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -103,6 +105,13 @@ TEST_F(DispatcherTest, AFileNamedByTheHandlerFollowsTheReply) {
   SetCommandHandler(
       "FILE", [&](TRxTx& rx) { AddReply(rx, "x"), rx.SendFileName = path + ".missing"; }, true);
   EXPECT_EQ(Dispatch({"FILE"}), "x\r\n");
+
+  // A file held exclusively elsewhere cannot be opened shared: the reply goes alone.
+  const int holder = ::open(path.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  SetCommandHandler("FILE", [&](TRxTx& rx) { AddReply(rx, "y"), rx.SendFileName = path; }, true);
+  EXPECT_EQ(Dispatch({"FILE"}), "y\r\n");
+  ::close(holder);
 }
 
 TEST_F(DispatcherTest, AnEscapingErrorEndsTheDispatchWithoutReply) {

@@ -6,6 +6,8 @@
 #include "protocol/server_settings.h"
 #include "shell/config_file.h"
 #include "shell/data_path.h"
+#include "shell/headless_console.h"
+#include "shell/message_box_text.h"
 #include "shell/options.h"
 #include "shell/version.h"
 #include "support/temp_dir.h"
@@ -129,6 +131,14 @@ TEST(VersionTest, TwoDigitPartsOfTheProjectVersion) {
   EXPECT_EQ(VersionString(false), FIDORA_EXPECTED_VERSION);
   EXPECT_EQ(VersionString(true).substr(0, 9), std::string(FIDORA_EXPECTED_VERSION) + " ");
   EXPECT_EQ(VersionString(true).size(), 13u);
+}
+
+TEST(MessageTextTest, LongMessagesAreCutAndConsoleLinesAreOneLine) {
+  const std::string long_message(250, 'm');
+  EXPECT_EQ(MessageBoxText(long_message), std::string(200, 'm') + "...");
+  EXPECT_EQ(MessageBoxText(std::string(200, 'm')), std::string(200, 'm'));
+  EXPECT_EQ(OneLine("A valid data path has not been found.\r\n\r\nPress YES"),
+            "A valid data path has not been found.  Press YES");
 }
 
 }  // namespace
