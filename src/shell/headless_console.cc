@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <QCoreApplication>
 #include <cstdio>
 
 #include "protocol/server_settings.h"
@@ -45,5 +46,7 @@ bool THeadlessConsole::AskYesNo(std::string_view message, std::string_view capti
   fmt::print(stderr, "{}: {} -> No\n", caption, OneLine(MessageBoxText(message)));
   return false;
 }
+
+void THeadlessConsole::ProcessEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace fidora

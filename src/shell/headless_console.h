@@ -13,6 +13,7 @@ class THeadlessConsole : public TOperatorView {
   void AddLogLine(std::string_view text) override;
   void ShowInfo(std::string_view message, std::string_view caption) override;
   bool AskYesNo(std::string_view message, std::string_view caption) override;
+  void ProcessEvents() override;
 
  private:
   bool in_message_ = false;
