@@ -200,6 +200,23 @@ TEST_F(ServerTest, ASecondInstanceIsRefusedAndTheFirstGoesOn) {
   EXPECT_EQ(terminal.ReadReply().size(), 3u);
 }
 
+TEST_F(ServerTest, AServerThatDiedDoesNotBlockTheNextStart) {
+  {
+    const uint16_t port = test::FreeLoopbackPort();
+    FidoraProcess crashed(root_.path(), runtime_dir(),
+                          {"--headless", "--data-dir", data_dir().string(), "--port",
+                           std::to_string(port), "--second-port",
+                           std::to_string(test::FreeLoopbackPort())});
+    ASSERT_TRUE(crashed.WaitUntilListening(port));
+    crashed.Signal(SIGKILL);
+    crashed.Wait();
+  }
+  Start();
+  LoopbackSocket terminal(port_);
+  terminal.Send("NOW\r\n");
+  EXPECT_EQ(terminal.ReadReply().size(), 3u);
+}
+
 TEST_F(ServerTest, SigtermAndSigintShutDownInOrder) {
   for (int number : {SIGTERM, SIGINT}) {
     auto server = Start();
