@@ -82,21 +82,19 @@ class TQtConnection : public TNetConnection {
     if (pending_.empty()) {
       socket_->write(text.data(), static_cast<qint64>(text.size()));
     } else {
-      pending_.push_back({std::string(text), nullptr});
+      Queue({std::string(text), nullptr, static_cast<int64_t>(text.size())});
     }
   }
   bool WriteStream(std::unique_ptr<TByteSource> source) override {
     if (!socket_) return false;
-    pending_.push_back({{}, std::move(source)});
+    const int64_t size = source->Remaining();
+    Queue({{}, std::move(source), size});
     Pump();
     return true;
   }
   int64_t UnsentBytes() const override {
     if (!socket_) return 0;
-    int64_t unsent = socket_->bytesToWrite();
-    for (const TPending& item : pending_)
-      unsent += item.source ? item.source->Remaining() : static_cast<int64_t>(item.text.size());
-    return unsent;
+    return socket_->bytesToWrite() + queued_;
   }
   void CloseConnection() override {
     if (!socket_ || closing_) return;
@@ -112,17 +110,18 @@ class TQtConnection : public TNetConnection {
     char piece[kStreamPiece];
     while (socket_ && !pending_.empty() && socket_->bytesToWrite() < kWriteHighWater) {
       TPending& front = pending_.front();
+      const size_t got = front.source ? front.source->Read(piece, sizeof piece) : 0;
       if (!front.source) {
         socket_->write(front.text.data(), static_cast<qint64>(front.text.size()));
-        pending_.pop_front();
+      } else if (got > 0) {
+        socket_->write(piece, static_cast<qint64>(got));
+        const int64_t done = std::min<int64_t>(static_cast<int64_t>(got), front.accounted);
+        front.accounted -= done;
+        queued_ -= done;
         continue;
       }
-      const size_t got = front.source->Read(piece, sizeof piece);
-      if (got == 0) {
-        pending_.pop_front();
-        continue;
-      }
-      socket_->write(piece, static_cast<qint64>(got));
+      queued_ -= front.accounted;
+      pending_.pop_front();
     }
   }
 
@@ -130,6 +129,7 @@ class TQtConnection : public TNetConnection {
   void Detach() {
     socket_ = nullptr;
     pending_.clear();
+    queued_ = 0;
   }
   bool disconnect_reported = false;
   bool read_scheduled = false;
@@ -140,8 +140,15 @@ class TQtConnection : public TNetConnection {
   struct TPending {
     std::string text;
     std::unique_ptr<TByteSource> source;
+    int64_t accounted;  // of queued_, still to be written for this item
   };
+  void Queue(TPending item) {
+    queued_ += item.accounted;
+    pending_.push_back(std::move(item));
+  }
+
   QTcpSocket* socket_;
+  int64_t queued_ = 0;  // bytes waiting in pending_
   int handle_;
   std::string peer_;
   std::deque<TPending> pending_;

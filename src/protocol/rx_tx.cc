@@ -40,14 +40,12 @@ void AddReply(TRxTx& rx, std::string_view text) {
   if (!rx.Socket) return;
   std::string line;
   line.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      line += "<br>";
-      ++i;
-    } else {
-      line += text[i];
-    }
+  size_t start = 0;
+  for (size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n", start)) {
+    line.append(text.substr(start, at - start)).append("<br>");
+    start = at + 2;
   }
+  line.append(text.substr(start));
   rx.Reply().push_back(std::move(line));
 }
 

@@ -41,7 +41,7 @@ class LoopbackSocket {
   }
   ~LoopbackSocket() { Close(); }
   LoopbackSocket(LoopbackSocket&& other) noexcept
-      : fd_(other.fd_), pending_(std::move(other.pending_)) {
+      : fd_(other.fd_), pending_(std::move(other.pending_)), head_(other.head_) {
     other.fd_ = -1;
   }
   LoopbackSocket& operator=(LoopbackSocket&& other) noexcept {
@@ -49,6 +49,7 @@ class LoopbackSocket {
       Close();
       fd_ = other.fd_;
       pending_ = std::move(other.pending_);
+      head_ = other.head_;
       other.fd_ = -1;
     }
     return *this;
@@ -94,20 +95,23 @@ class LoopbackSocket {
   // Reads until `count` bytes are there; nullopt when the time runs out or the peer closes.
   std::optional<std::string> ReadBytes(size_t count, std::chrono::milliseconds timeout =
                                                          std::chrono::milliseconds(5000)) {
-    if (!Fill([&] { return pending_.size() >= count; }, timeout)) return std::nullopt;
-    std::string bytes = pending_.substr(0, count);
-    pending_.erase(0, count);
+    if (!Fill([&] { return pending_.size() - head_ >= count; }, timeout)) return std::nullopt;
+    std::string bytes = pending_.substr(head_, count);
+    Consume(count);
     return bytes;
   }
 
   // One line without its CR LF.
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout =
                                           std::chrono::milliseconds(5000)) {
-    if (!Fill([&] { return pending_.find("\r\n") != std::string::npos; }, timeout))
-      return std::nullopt;
-    const size_t end = pending_.find("\r\n");
-    std::string line = pending_.substr(0, end);
-    pending_.erase(0, end + 2);
+    size_t end = std::string::npos;
+    auto complete = [&] {
+      end = pending_.find("\r\n", head_);
+      return end != std::string::npos;
+    };
+    if (!Fill(complete, timeout)) return std::nullopt;
+    std::string line = pending_.substr(head_, end - head_);
+    Consume(end + 2 - head_);
     return line;
   }
 
@@ -133,7 +137,7 @@ class LoopbackSocket {
 
   // True when nothing at all arrives within `wait`.
   bool Silent(std::chrono::milliseconds wait) {
-    return !Fill([&] { return !pending_.empty(); }, wait) && pending_.empty();
+    return !Fill([&] { return pending_.size() > head_; }, wait) && pending_.size() == head_;
   }
   // True when the server closes the connection within `wait`.
   bool ClosedByPeer(std::chrono::milliseconds wait) {
@@ -142,6 +146,15 @@ class LoopbackSocket {
   }
 
  private:
+  // Drops consumed bytes only now and then, so reading many small replies stays cheap.
+  void Consume(size_t count) {
+    head_ += count;
+    if (head_ > 65536 && head_ * 2 > pending_.size()) {
+      pending_.erase(0, head_);
+      head_ = 0;
+    }
+  }
+
   template <typename Done>
   bool Fill(Done done, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -164,6 +177,7 @@ class LoopbackSocket {
 
   int fd_ = -1;
   std::string pending_;
+  size_t head_ = 0;
   bool peer_closed_ = false;
 };
 
