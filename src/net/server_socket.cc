@@ -16,8 +16,8 @@
 namespace fidora {
 
 namespace {
-constexpr qint64 kReadBufferSize = 64 * 1024;     // Qt reads no further ahead than this
-constexpr qint64 kWriteHighWater = 256 * 1024;    // queued bytes fed to Qt ahead of the network
+constexpr qint64 kReadBufferSize = 64 * 1024;   // Qt reads no further ahead than this
+constexpr qint64 kWriteHighWater = 256 * 1024;  // queued bytes fed to Qt ahead of the network
 constexpr size_t kStreamPiece = 4096;
 
 struct TMappedError {
@@ -158,9 +158,13 @@ class TQtConnection : public TNetConnection {
 TServerSocket::TServerSocket(uint16_t port, TConnectionEvents& events)
     : port_(port), events_(events) {}
 
-TServerSocket::~TServerSocket() { Deactivate(); }
+TServerSocket::~TServerSocket() {
+  Deactivate();
+}
 
-bool TServerSocket::Active() const { return server_ && server_->isListening(); }
+bool TServerSocket::Active() const {
+  return server_ && server_->isListening();
+}
 
 void TServerSocket::Activate() {
   if (Active()) return;

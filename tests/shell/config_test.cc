@@ -27,12 +27,8 @@ TEST(DataPathTest, NormaliseAddsTheSlashAndKeeps80Characters) {
     std::string in, out;
   };
   const std::vector<Case> cases = {
-      {"/srv/pos", "/srv/pos/"},
-      {"/srv/pos/", "/srv/pos/"},
-      {"", "/"},
-      {"C:\\POS\\DATA", "C:/POS/DATA/"},
-      {seventy_nine, seventy_nine + "/"},
-      {eighty, eighty},
+      {"/srv/pos", "/srv/pos/"},         {"/srv/pos/", "/srv/pos/"},         {"", "/"},
+      {"C:\\POS\\DATA", "C:/POS/DATA/"}, {seventy_nine, seventy_nine + "/"}, {eighty, eighty},
       {eighty + "/more", eighty},
   };
   for (const Case& c : cases) EXPECT_EQ(NormaliseDataPath(c.in), c.out) << c.in;
@@ -72,9 +68,10 @@ TEST(ConfigFileTest, WritingAKeyKeepsEveryOtherByte) {
   std::ofstream(path, std::ios::binary) << before;
   TConfigFile config(path.string());
   config.WriteString("Alias", "POSPATH", "/srv/pos/");
-  EXPECT_EQ(Contents(path),
-            "; shared with the POS programs\r\n[Alias]\r\nPOS=C:\\POS\r\nPOSPATH=/srv/pos/\r\nX=1\r\n"
-            "\r\n[Printers]\r\nA=B");
+  EXPECT_EQ(
+      Contents(path),
+      "; shared with the POS programs\r\n[Alias]\r\nPOS=C:\\POS\r\nPOSPATH=/srv/pos/\r\nX=1\r\n"
+      "\r\n[Printers]\r\nA=B");
   EXPECT_EQ(config.ReadString("ALIAS", "pospath"), "/srv/pos/");
 }
 
@@ -121,9 +118,12 @@ TEST(OptionsTest, ParsesEveryOption) {
   EXPECT_FALSE(defaults.log_transactions);
   EXPECT_FALSE(defaults.data_dir);
 
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"--port", "0"}, {"--port", "70000"}, {"--port", "12x"},
-        {"--data-dir"}, {"--bogus"}, {"--headless=yes"}})
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--port", "0"},
+                                              {"--port", "70000"},
+                                              {"--port", "12x"},
+                                              {"--data-dir"},
+                                              {"--bogus"},
+                                              {"--headless=yes"}})
     EXPECT_THROW(ParseOptions(bad), std::invalid_argument) << bad[0];
 }
 
