@@ -275,6 +275,17 @@ TEST_F(ServerTest, WithoutAValidDataDirectoryItEndsWithStatus2) {
   EXPECT_THAT(server.Stderr(), HasSubstr("--data-dir"));
   EXPECT_THAT(server.Stderr(), HasSubstr("POSPATH"));
   EXPECT_FALSE(std::filesystem::exists(root_ / "empty" / "Debug"));
+
+  // A directory name beyond 80 characters is cut, and the message says why it failed.
+  const auto deep = data_dir() / std::string(90, 'd');
+  std::filesystem::create_directories(deep);
+  std::ofstream(deep / "TRACKER.DBF") << "placeholder";
+  FidoraProcess too_long(root_.path(), runtime_dir(),
+                         {"--headless", "--data-dir", deep.string(), "--port",
+                          std::to_string(test::FreeLoopbackPort()), "--second-port",
+                          std::to_string(test::FreeLoopbackPort())});
+  EXPECT_EQ(too_long.Wait(), 2);
+  EXPECT_THAT(too_long.Stderr(), HasSubstr("at most 80 characters"));
 }
 
 TEST_F(ServerTest, TheConfigurationFileNamesTheDataDirectory) {
