@@ -5,6 +5,7 @@
 
 #include "protocol/server_settings.h"
 #include "shell/config_file.h"
+#include "shell/crash_report.h"
 #include "shell/data_path.h"
 #include "shell/headless_console.h"
 #include "shell/message_box_text.h"
@@ -131,6 +132,23 @@ TEST(VersionTest, TwoDigitPartsOfTheProjectVersion) {
   EXPECT_EQ(VersionString(false), FIDORA_EXPECTED_VERSION);
   EXPECT_EQ(VersionString(true).substr(0, 9), std::string(FIDORA_EXPECTED_VERSION) + " ");
   EXPECT_EQ(VersionString(true).size(), 13u);
+}
+
+TEST(CrashReportTest, WritesAReportFileButNotTooManyAMinute) {
+  test::TempDir dir;
+  TCrashReporter crash;
+  crash.SetFolder(dir.dir() + "Debug/");
+  const std::string first =
+      crash.Report("ServerSocketClientConnect", "Out of memory when allocating sockets");
+  ASSERT_FALSE(first.empty());
+  const std::string report = Contents(first);
+  EXPECT_NE(report.find("Event:   ServerSocketClientConnect\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("Message: Out of memory when allocating sockets\n"), std::string::npos);
+  EXPECT_NE(report.find("Stack:\n  #0"), std::string::npos);
+  for (int i = 1; i < TCrashReporter::kFilesPerMinute + 5; ++i) crash.Report("x", "y");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "Debug"),
+                          std::filesystem::directory_iterator()),
+            TCrashReporter::kFilesPerMinute);
 }
 
 TEST(MessageTextTest, LongMessagesAreCutAndConsoleLinesAreOneLine) {
