@@ -220,7 +220,9 @@ void TServerSocket::Adopt(QTcpSocket* socket) {
 
 void TServerSocket::ReadEvent(const std::shared_ptr<TQtConnection>& connection) {
   connection->read_scheduled = false;
-  if (connection->throttled) return;
+  // A closed connection's handle may already belong to a new connection: it must not act on
+  // that one's slot.
+  if (connection->disconnect_reported || connection->throttled) return;
   bool served = true;
   RunGuarded("ServerSocketClientRead", [&] { served = events_.OnRead(connection); });
   if (!served) {
@@ -242,6 +244,7 @@ void TServerSocket::ScheduleRead(const std::shared_ptr<TQtConnection>& connectio
 }
 
 void TServerSocket::WriteEvent(const std::shared_ptr<TQtConnection>& connection) {
+  if (connection->disconnect_reported) return;
   RunGuarded("ServerSocketClientWrite", [&] { connection->Pump(); });
   if (connection->throttled && connection->UnsentBytes() <= events_.limits.max_unsent) {
     connection->throttled = false;
@@ -250,6 +253,7 @@ void TServerSocket::WriteEvent(const std::shared_ptr<TQtConnection>& connection)
 }
 
 void TServerSocket::ErrorEvent(const std::shared_ptr<TQtConnection>& connection, int qt_error) {
+  if (connection->disconnect_reported) return;
   const TMappedError mapped = MapQtError(qt_error);
   int code = mapped.code;
   RunGuarded("ServerSocketClientError", [&] {
