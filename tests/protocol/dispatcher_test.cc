@@ -9,6 +9,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "protocol/application_errors.h"
 #include "protocol/help_texts.h"
 #include "protocol/server_commands.h"
 #include "protocol/server_settings.h"
@@ -163,6 +164,24 @@ TEST_F(DispatcherTest, TheTransactionLogRecordsRequestsAndReplies) {
             "IN\r\nB\r\nC\r\n\r\nOUT\r\nSTAT\xA6Unknown Command - \"B\"\r\n\r\n"
             "IN\r\nSHOPPER\r\n\r\nOUT\r\n\r\n"
             "IN\r\nDEBTOR\r\n\r\n");
+}
+
+TEST_F(DispatcherTest, ATransactionLogThatCannotBeWrittenDoesNotStopTheReply) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir / "tx.log");  // a folder where the log should be
+  const std::string old_cwd = std::filesystem::current_path().string();
+  std::filesystem::current_path(dir.path());
+  std::vector<std::string> reported;
+  SetApplicationErrorHandler(
+      [&](std::string_view, std::string_view message) { reported.emplace_back(message); });
+  SetTransactionLogEnabled(true);
+  const std::string sent = Dispatch({"foo"});
+  SetTransactionLogEnabled(false);
+  SetApplicationErrorHandler(nullptr);
+  std::filesystem::current_path(old_cwd);
+  EXPECT_EQ(sent, "STAT\xA6Unknown Command - \"FOO\"\r\n");
+  ASSERT_EQ(reported.size(), 2u);  // IN and OUT
+  EXPECT_NE(reported[0].find("tx.log"), std::string::npos);
 }
 
 TEST_F(DispatcherTest, CommandTableWords) {
