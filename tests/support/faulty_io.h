@@ -16,7 +16,9 @@ class FaultyIo : public FileIo {
 
   // Calls number first .. first + times - 1 of op (counted from 1 since the object was
   // made) fail with error.
-  void Fail(Op op, int first, int times = 1, int error = EIO) { faults_[op] = {first, times, error}; }
+  void Fail(Op op, int first, int times = 1, int error = EIO) {
+    faults_[op] = {first, times, error};
+  }
   // The next `times` calls of op fail.
   void FailNext(Op op, int times = 1, int error = EIO) { Fail(op, Calls(op) + 1, times, error); }
   // Calls of op so far.

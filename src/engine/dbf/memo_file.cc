@@ -1,10 +1,10 @@
 #include "engine/dbf/memo_file.h"
 
+#include <fmt/printf.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
-
-#include <fmt/printf.h>
 
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/xb_error.h"
@@ -23,19 +23,21 @@ uint32_t BlocksFor(uint64_t bytes) {
 TMemoFile::TMemoFile(const std::string& path, bool shared, bool read_write)
     : TDiskFile(path, shared, read_write) {}
 
-void TMemoFile::CreateMemo(const std::string& base_name) {
+void TMemoFile::CreateMemo(const std::string& base_name, bool end_byte) {
   Create();
-  std::vector<char> block(kBlockSize + 1, 0);
+  std::vector<char> block(kBlockSize + (end_byte ? 1 : 0), 0);
   block[0] = 1;
-  std::memcpy(block.data() + 8, base_name.data(), std::min<size_t>(base_name.size(), kBlockSize - 8));
-  block[kBlockSize] = kEnd;
+  std::memcpy(block.data() + 8, base_name.data(),
+              std::min<size_t>(base_name.size(), kBlockSize - 8));
+  if (end_byte) block[kBlockSize] = kEnd;
   Write(block.data(), block.size(), 0);
 }
 
 uint32_t TMemoFile::NextFreeBlock() {
   uint8_t b[4];
   if (Read(b, 4, 0) != 4) throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
-  uint32_t next = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+  uint32_t next =
+      uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
   if (next == 0) {
     // A damaged header would make the next memo overwrite block 0: start after the file.
     next = std::max<uint32_t>(1, BlocksFor(Size()));

@@ -1,4 +1,6 @@
 // Field conversions and their error texts, as tables of cases; the date codec.
+#include "engine/dbf/dbf_fields.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,7 +8,6 @@
 
 #include "engine/dbf/dbf_build.h"
 #include "engine/dbf/dbf_date.h"
-#include "engine/dbf/dbf_fields.h"
 #include "engine/dbf/dbf_number.h"
 #include "engine/dbf/xb_error.h"
 #include "support/temp_dir.h"
@@ -68,7 +69,7 @@ TEST_F(FieldsTest, NumbersAreWrittenRightAlignedWithTheirDecimals) {
     const char* amount;  // N 8,2
     const char* count;   // N 4,0
   } cases[] = {
-      {12.5, "   12.50", "  13"},    {-3.25, "   -3.25", "  -3"},  {2.675, "    2.68", "   3"},
+      {12.5, "   12.50", "  13"},   {-3.25, "   -3.25", "  -3"},  {2.675, "    2.68", "   3"},
       {-0.004, "    0.00", "   0"}, {9999.4, " 9999.40", "9999"}, {0.5, "    0.50", "   1"},
   };
   for (const Case& c : cases) {
@@ -89,8 +90,8 @@ TEST_F(FieldsTest, NumbersReadFromStoredText) {
   struct Case {
     const char* stored;
     double value;
-  } good[] = {{"   12.50", 12.5}, {"        ", 0}, {"  -0.5  ", -0.5}, {"1.5E2   ", 150},
-              {"     .25", 0.25}, {"+7      ", 7}};
+  } good[] = {{"   12.50", 12.5}, {"        ", 0},    {"  -0.5  ", -0.5},
+              {"1.5E2   ", 150},  {"     .25", 0.25}, {"+7      ", 7}};
   for (const Case& c : good) {
     PutRaw("AMOUNT", c.stored);
     EXPECT_DOUBLE_EQ(t_->GetNumber("AMOUNT"), c.value) << c.stored;
@@ -167,8 +168,10 @@ TEST_F(FieldsTest, DatesReadAndDisplay) {
     int64_t day;
     const char* display;
   } cases[] = {
-      {"19800101", 2444240, "01/01/1980"}, {"20240230", 2415019, "30/12/1899"},
-      {"        ", 0, ""},                 {"00000000", 0, ""},
+      {"19800101", 2444240, "01/01/1980"},
+      {"20240230", 2415019, "30/12/1899"},
+      {"        ", 0, ""},
+      {"00000000", 0, ""},
       {"20241225", 2460670, "25/12/2024"},
   };
   for (const Case& c : cases) {
@@ -177,8 +180,7 @@ TEST_F(FieldsTest, DatesReadAndDisplay) {
     EXPECT_EQ(t_->FieldText("BORN"), c.display) << c.stored;
   }
   PutRaw("BORN", "2024-1-1");
-  EXPECT_EQ(ErrorOf([&] { t_->GetDate("BORN"); }),
-            "Invalid date in field Sample->BORN (2024-1-1)");
+  EXPECT_EQ(ErrorOf([&] { t_->GetDate("BORN"); }), "Invalid date in field Sample->BORN (2024-1-1)");
   EXPECT_EQ(ErrorOf([&] { t_->SetDate("BORN", -1); }), "Invalid Date value for field BORN");
   EXPECT_TRUE(t_->SetDate(t_->FieldNo("BORN"), 2444240));
   EXPECT_EQ(Raw("BORN"), "19800101");

@@ -1,14 +1,14 @@
 // TDiskFile: share modes, the lock nesting count and its one-range rule, truncate's
 // full-access rule, retried I/O through the seam, case-insensitive names.
-#include <gtest/gtest.h>
+#include "engine/dbf/disk_file.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <fstream>
 #include <string>
 
-#include "engine/dbf/disk_file.h"
 #include "engine/dbf/file_io.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/open_file_list.h"
@@ -49,8 +49,7 @@ TEST(DiskFile, MissingFileAndShareModes) {
   test::TempDir dir;
   TDiskFile missing(dir.dir() + "none.dbf", true, true);
   EXPECT_FALSE(missing.exists());
-  EXPECT_EQ(ErrorOf([&] { missing.Open(); }),
-            "File " + dir.dir() + "none.dbf could not be found");
+  EXPECT_EQ(ErrorOf([&] { missing.Open(); }), "File " + dir.dir() + "none.dbf could not be found");
 
   const std::string path = MakeFile(dir, "t.dbf");
   TDiskFile a(path, true, true), b(path, true, false), x(path, false, true);
@@ -172,8 +171,7 @@ TEST(DiskFile, TransientFailuresAreRetriedThreeTimes) {
   EXPECT_EQ(io.Calls(FaultyIo::kPRead), 4);
 
   io.Fail(FaultyIo::kPRead, 5, 4, EIO);
-  EXPECT_EQ(ErrorOf([&] { f.Read(buf, 4, 6); }),
-            "Error 5 in Read of file " + path + " at block 6");
+  EXPECT_EQ(ErrorOf([&] { f.Read(buf, 4, 6); }), "Error 5 in Read of file " + path + " at block 6");
   EXPECT_EQ(io.Calls(FaultyIo::kPRead), 8);
 
   io.Fail(FaultyIo::kPWrite, 1, 4, ENOSPC);
