@@ -177,6 +177,8 @@ TEST(ExpErrors, CompileErrors) {
       {"(1 > 0", "!Missing closing parentheses"},
       {"UPPER('a'", "!Missing closing parentheses"},
       {"UPPER(')')", "Text|)"},  // quotes hide parentheses inside a call
+      {"UPPER('(')", "Text|("},
+      {"('(')", "!Missing closing parentheses"},  // but not in a parenthesised part
       {"'abc", "!Missing closing \"'\" on literal"},
       {"\"abc", "!Missing closing \"\"\" on literal"},
       {"[abc", "!Missing closing \"[\" on literal"},
