@@ -15,12 +15,13 @@ void RegisterTableCommands(CommandRegistry& registry);   // info, create
 void RegisterDumpCommand(CommandRegistry& registry);     // dump
 void RegisterRecordCommands(CommandRegistry& registry);  // append, set, delete, recall, memo
 void RegisterLockCommand(CommandRegistry& registry);     // lock
+void RegisterExpressionCommands(CommandRegistry& registry);  // dump --filter, eval
 
 namespace {
 
 void RegisterAll(CommandRegistry& registry) {
-  for (auto group :
-       {RegisterTableCommands, RegisterDumpCommand, RegisterRecordCommands, RegisterLockCommand})
+  for (auto group : {RegisterTableCommands, RegisterDumpCommand, RegisterRecordCommands,
+                     RegisterLockCommand, RegisterExpressionCommands})
     group(registry);
 }
 
