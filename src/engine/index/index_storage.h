@@ -21,9 +21,9 @@ class TIndexStorage {
   virtual void Flush() = 0;
   // Shared files take byte-range locks; exclusive ones never need them.
   virtual bool Shared() const = 0;
-  // One non-blocking attempt at the range; nests like the disk file's lock count.
-  virtual bool LockRange(uint64_t offset, uint64_t length) = 0;
-  virtual void Unlock() = 0;
+  // One non-blocking attempt at a signal lock of the range, and its release (no nesting).
+  virtual bool TryLock(uint64_t offset, uint64_t length) = 0;
+  virtual void Unlock(uint64_t offset, uint64_t length) = 0;
 };
 
 // An index file held in memory (tests, scratch builds). Never shared.
@@ -37,8 +37,8 @@ class TMemoryIndexStorage : public TIndexStorage {
   void Truncate(uint64_t length) override { bytes_.resize(length); }
   void Flush() override {}
   bool Shared() const override { return false; }
-  bool LockRange(uint64_t, uint64_t) override { return true; }
-  void Unlock() override {}
+  bool TryLock(uint64_t, uint64_t) override { return true; }
+  void Unlock(uint64_t, uint64_t) override {}
 
   std::vector<uint8_t>& bytes() { return bytes_; }
   // Number of page-sized writes (tests check that a build writes each page once).

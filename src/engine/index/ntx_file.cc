@@ -10,10 +10,6 @@
 
 namespace fidora {
 
-TIndexLockRange ClipperIndexLock() { return {1000000000, 1}; }
-TIndexLockRange DefaultIndexLock() { return {0x7FFFFFFE, 1}; }
-TIndexLockRange DB4IndexLock() { return {0xEFFFFFFE, 2}; }
-
 namespace {
 std::string TagNameOf(const std::string& file_name) {
   std::string base = std::filesystem::path(file_name).stem().string();
@@ -49,7 +45,7 @@ std::unique_ptr<TNtxFile> TNtxFile::Create(TIndexTable& table,
                                            const std::string& for_expr, bool unique,
                                            bool ascending) {
   std::unique_ptr<TNtxFile> file(new TNtxFile(table, std::move(storage), file_name));
-  file->storage_->Truncate(0);
+  file->Truncate(0);
   file->next_page_ = 0;
   file->next_page_known_ = true;
   file->version_ = 0;
@@ -121,7 +117,7 @@ bool TNtxFile::RecordWritten(uint32_t recno, bool is_new) {
 
 void TNtxFile::ZapIndex() {
   tag_->ReleaseKeyStack();
-  storage_->Truncate(2 * kNtxPageSize);
+  Truncate(2 * kNtxPageSize);
   tag_->SetRoot(kNtxPageSize);
   next_page_ = kNtxPageSize;
   next_page_known_ = true;
@@ -142,18 +138,34 @@ void TNtxFile::RebuildIndex() {
   CreateOrder(key, cond, unique, ascending);
 }
 
+void TNtxFile::Truncate(uint64_t length) {
+  storage_->Truncate(length);
+  // Cutting a shared file takes and releases the full lock, which on this system's byte-range
+  // locks also releases the index lock byte: take it again when it was held.
+  if (lock_depth_ > 0 && storage_->Shared())
+    storage_->TryLock(lock_range_.offset, lock_range_.length);
+}
+
 void TNtxFile::LockIndex() {
   if (!storage_->Shared()) return;
+  if (lock_depth_ > 0) {
+    ++lock_depth_;
+    return;
+  }
   const auto attempts = std::max<int64_t>(1, lock_timeout_ / lock_interval_);
   for (int64_t i = 0; i < attempts; ++i) {
-    if (storage_->LockRange(lock_range_.offset, lock_range_.length)) return;
-    std::this_thread::sleep_for(lock_interval_);
+    if (storage_->TryLock(lock_range_.offset, lock_range_.length)) {
+      lock_depth_ = 1;
+      return;
+    }
+    if (i + 1 < attempts) std::this_thread::sleep_for(lock_interval_);
   }
   throw EXbError(fmt::format("Can not Lock file {}", file_name_));
 }
 
 void TNtxFile::UnlockIndex() {
-  if (storage_->Shared()) storage_->Unlock();
+  if (!storage_->Shared() || lock_depth_ == 0) return;
+  if (--lock_depth_ == 0) storage_->Unlock(lock_range_.offset, lock_range_.length);
 }
 
 void TNtxFile::Flush() {

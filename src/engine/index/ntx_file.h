@@ -7,20 +7,12 @@
 #include <memory>
 #include <string>
 
+#include "engine/dbf/lock_protocol.h"
 #include "engine/index/index_storage.h"
 #include "engine/index/index_table.h"
 #include "engine/index/ntx_tag.h"
 
 namespace fidora {
-
-// Byte range of the index lock under each lock protocol.
-struct TIndexLockRange {
-  uint64_t offset = 1000000000;
-  uint64_t length = 1;
-};
-TIndexLockRange ClipperIndexLock();  // one byte at 1 000 000 000
-TIndexLockRange DefaultIndexLock();  // one byte at 0x7FFFFFFE (also FoxPro)
-TIndexLockRange DB4IndexLock();      // two bytes at 0xEFFFFFFE
 
 class TNtxFile {
  public:
@@ -65,9 +57,11 @@ class TNtxFile {
   void RebuildIndex();
 
   // The index lock, retried every retry interval until the timeout ("Can not Lock file %s").
+  // Nests: only the outermost pair takes and releases the lock.
   void LockIndex();
   void UnlockIndex();
-  void SetLockRange(TIndexLockRange range) { lock_range_ = range; }
+  // Chooses the index lock's byte range (Clipper: one byte at 1 000 000 000).
+  void SetLockProtocol(TxLokProtocol protocol) { lock_range_ = IndexLockRange(protocol); }
   void SetLockRetry(std::chrono::milliseconds timeout, std::chrono::milliseconds interval) {
     lock_timeout_ = timeout;
     lock_interval_ = interval;
@@ -90,7 +84,10 @@ class TNtxFile {
   uint32_t next_page_ = 0;
   bool next_page_known_ = false;
   uint16_t version_ = 0;
-  TIndexLockRange lock_range_;
+  void Truncate(uint64_t length);
+
+  TLockRange lock_range_ = IndexLockRange(TxLokProtocol::Default);
+  int lock_depth_ = 0;
   std::chrono::milliseconds lock_timeout_{5000}, lock_interval_{50};
 };
 
