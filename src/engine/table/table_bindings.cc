@@ -86,7 +86,8 @@ bool TTableIndexView::FieldSize(const std::string& name, uint16_t* length, uint1
 uint32_t TTableIndexView::RecordCount() { return table_.record_count(); }
 
 uint32_t TTableIndexView::CurrentRecord() {
-  if (table_.state() == TTableHandler::State::kBuilding || table_.in_write_notice())
+  if (!build_end_ || table_.state() == TTableHandler::State::kBuilding ||
+      table_.in_write_notice())
     return table_.recno();
   return table_.Eof() ? 0 : table_.recno();
 }
