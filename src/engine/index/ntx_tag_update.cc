@@ -120,6 +120,8 @@ void TNtxTag::WriteList(uint32_t offset, const std::vector<TIndexEntry>& entries
   std::vector<NtxItem> slots;
   slots.reserve(entries.size());
   for (const TIndexEntry& e : entries) slots.push_back({leaf ? 0 : e.link, e.recno, e.key});
+  // A branch's last slot carries only the rightmost child; like a built page, no record.
+  if (!leaf && !slots.empty()) slots.back().recno = 0;
   const std::vector<uint8_t> page = EncodeNtxPage(count, slots, key_size_, max_items_);
   file_.WritePage(offset, page.data());
 }

@@ -78,8 +78,8 @@ class SharedMemoryStorage : public TIndexStorage {
   void Truncate(uint64_t length) override { bytes_->resize(length); }
   void Flush() override {}
   bool Shared() const override { return true; }
-  bool LockRange(uint64_t, uint64_t) override { return true; }
-  void Unlock() override {}
+  bool TryLock(uint64_t, uint64_t) override { return true; }
+  void Unlock(uint64_t, uint64_t) override {}
 
  private:
   std::string name_ = "shared.ntx";
