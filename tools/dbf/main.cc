@@ -15,12 +15,14 @@ void RegisterTableCommands(CommandRegistry& registry);   // info, create
 void RegisterDumpCommand(CommandRegistry& registry);     // dump
 void RegisterRecordCommands(CommandRegistry& registry);  // append, set, delete, recall, memo
 void RegisterLockCommand(CommandRegistry& registry);     // lock
+void RegisterIndexCommands(CommandRegistry& registry);   // index, reindex, keys, seek, check, pack, zap
+void RegisterIndexRecordOptions(CommandRegistry& registry);  // --index/--order on record commands
 
 namespace {
 
 void RegisterAll(CommandRegistry& registry) {
   for (auto group : {RegisterTableCommands, RegisterDumpCommand, RegisterRecordCommands,
-                     RegisterLockCommand})
+                     RegisterLockCommand, RegisterIndexCommands, RegisterIndexRecordOptions})
     group(registry);
 }
 
