@@ -33,8 +33,7 @@ int Lock(const std::vector<std::string>& args) {
 
 void RegisterLockCommand(CommandRegistry& registry) {
   registry.Add({"lock", "lock TABLE RECNO --hold SECONDS",
-                "take the Clipper record lock, print \"locked\" once held, keep it SECONDS",
-                Lock});
+                "take the Clipper record lock, print \"locked\" once held, keep it SECONDS", Lock});
 }
 
 }  // namespace fidora::tool

@@ -1,10 +1,10 @@
 // append, set, delete, recall and memo: changing records. Edits take the Clipper record
 // lock first, as the server's record edits do, so they never overwrite a record another
 // program is changing.
+#include <fmt/printf.h>
+
 #include <iostream>
 #include <string>
-
-#include <fmt/printf.h>
 
 #include "engine/dbf/dbf_fields.h"
 #include "engine/dbf/xb_error.h"

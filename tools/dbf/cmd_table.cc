@@ -1,11 +1,10 @@
 // info and create: a table's structure.
+#include <fmt/format.h>
+#include <fmt/printf.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <iostream>
-
-#include <fmt/format.h>
-#include <fmt/printf.h>
 
 #include "engine/dbf/dbf_build.h"
 #include "engine/dbf/dbf_date.h"
@@ -27,8 +26,8 @@ int Info(const std::vector<std::string>& args) {
   std::cout << "header length: " << t->header_length() << "\n";
   std::cout << "record length: " << t->record_length() << "\n";
   for (int i = 1; i <= t->FieldCount(); ++i)
-    std::cout << fmt::format("{};{};{};{}\n", t->FieldName(i), t->FieldType(i),
-                             t->FieldLength(i), t->FieldDecimals(i));
+    std::cout << fmt::format("{};{};{};{}\n", t->FieldName(i), t->FieldType(i), t->FieldLength(i),
+                             t->FieldDecimals(i));
   return 0;
 }
 
@@ -47,7 +46,8 @@ int Create(const std::vector<std::string>& args) {
   if (a.positional.size() < 2) throw UsageError("create needs TABLE and at least one DEF");
   TDbfBuild build(a.positional[0]);
   if (!a.Has("--replace") && ::access(ResolveFileName(build.path()).c_str(), F_OK) == 0)
-    throw EXbError(fmt::sprintf("Table %s exists already (use --replace)", ResolveFileName(build.path())));
+    throw EXbError(
+        fmt::sprintf("Table %s exists already (use --replace)", ResolveFileName(build.path())));
   for (size_t i = 1; i < a.positional.size(); ++i) {
     const std::string& def = a.positional[i];
     const std::vector<std::string> parts = [&] {

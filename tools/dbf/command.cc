@@ -2,7 +2,9 @@
 
 namespace fidora::tool {
 
-void CommandRegistry::Add(ToolCommand command) { commands_.push_back(std::move(command)); }
+void CommandRegistry::Add(ToolCommand command) {
+  commands_.push_back(std::move(command));
+}
 
 const ToolCommand* CommandRegistry::Find(const std::string& name) const {
   for (const ToolCommand& c : commands_)

@@ -1,9 +1,9 @@
 #include "tools/dbf/table_access.h"
 
+#include <fmt/printf.h>
+
 #include <chrono>
 #include <thread>
-
-#include <fmt/printf.h>
 
 #include "engine/dbf/xb_error.h"
 #include "tools/dbf/command.h"

@@ -1,9 +1,9 @@
 #include "engine/dbf/dbf_build.h"
 
+#include <fmt/printf.h>
+
 #include <ctime>
 #include <vector>
-
-#include <fmt/printf.h>
 
 #include "engine/dbf/ansi_case.h"
 #include "engine/dbf/disk_file.h"
@@ -46,8 +46,12 @@ void TDbfBuild::AddField(std::string_view name, char type, uint32_t length, uint
       length = 10, decimals = 0;
       has_memo_ = true;
       break;
-    case 'D': length = 8, decimals = 0; break;
-    case 'L': length = 1, decimals = 0; break;
+    case 'D':
+      length = 8, decimals = 0;
+      break;
+    case 'L':
+      length = 1, decimals = 0;
+      break;
     case 'C':
       if (length < 1 || length > 65535)
         throw EXbError(fmt::sprintf("Invalid length for field %s", f.name));

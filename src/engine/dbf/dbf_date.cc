@@ -1,13 +1,15 @@
 #include "engine/dbf/dbf_date.h"
 
-#include <ctime>
-
 #include <fmt/format.h>
+
+#include <ctime>
 
 namespace fidora {
 namespace {
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -71,8 +73,8 @@ bool TxDBFDate::FieldToDay(std::string_view text, int64_t* day_number) const {
     return true;
   }
   if (text.size() == 8 && AllDigits(text)) {
-    const int64_t day = EncodeDay(ToInt(text.substr(0, 4)), ToInt(text.substr(4, 2)),
-                                  ToInt(text.substr(6, 2)));
+    const int64_t day =
+        EncodeDay(ToInt(text.substr(0, 4)), ToInt(text.substr(4, 2)), ToInt(text.substr(6, 2)));
     *day_number = day < 0 ? kDay18991230 : day;
     return true;
   }

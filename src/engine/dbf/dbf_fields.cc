@@ -1,9 +1,9 @@
 #include "engine/dbf/dbf_fields.h"
 
+#include <fmt/printf.h>
+
 #include <algorithm>
 #include <cstring>
-
-#include <fmt/printf.h>
 
 #include "engine/dbf/ansi_case.h"
 #include "engine/dbf/dbf_date.h"
@@ -19,12 +19,22 @@ std::string_view TrimRight(std::string_view s) {
   return s;
 }
 
-bool IsTrueChar(char c) { return std::strchr("TtYyJj", c) != nullptr && c != '\0'; }
-bool IsFalseChar(char c) { return std::strchr("FfNn", c) != nullptr && c != '\0'; }
+bool IsTrueChar(char c) {
+  return std::strchr("TtYyJj", c) != nullptr && c != '\0';
+}
+bool IsFalseChar(char c) {
+  return std::strchr("FfNn", c) != nullptr && c != '\0';
+}
 
-bool NumberOk(char t) { return TDbfFields::IsNumberType(t) || TDbfFields::IsMemoType(t); }
-bool DateOk(char t) { return t == 'D'; }
-bool LogicalOk(char t) { return t == 'L'; }
+bool NumberOk(char t) {
+  return TDbfFields::IsNumberType(t) || TDbfFields::IsMemoType(t);
+}
+bool DateOk(char t) {
+  return t == 'D';
+}
+bool LogicalOk(char t) {
+  return t == 'L';
+}
 
 std::string InvalidValue(const char* kind, const std::string& field) {
   return fmt::sprintf("Invalid %s value for field %s", kind, field);
@@ -114,11 +124,14 @@ std::string TDbfFields::FieldText(int n) {
       const std::string display = TxDBFDate::Instance().DayToDisplay(GetDate(n));
       return std::string(TrimRight(display));
     }
-    case 'L': return GetLogical(n) ? "T" : "F";
+    case 'L':
+      return GetLogical(n) ? "T" : "F";
     case 'M':
     case 'B':
-    case 'G': return GetMemo(n);
-    default: return std::string(raw);
+    case 'G':
+      return GetMemo(n);
+    default:
+      return std::string(raw);
   }
 }
 
@@ -155,8 +168,11 @@ void TDbfFields::SetFieldText(int n, std::string_view text) {
     }
     case 'M':
     case 'B':
-    case 'G': SetMemo(n, text); return;
-    default: Store(*f, text);
+    case 'G':
+      SetMemo(n, text);
+      return;
+    default:
+      Store(*f, text);
   }
 }
 
@@ -165,9 +181,7 @@ double TDbfFields::GetNumber(int n) const {
   if (!f) return 0;
   const std::string_view raw = TrimRight(FieldRaw(n));
   const std::optional<double> v = ParseDbfNumber(raw);
-  if (!v)
-    throw EXbError(
-        fmt::sprintf("Invalid numeric value in field %s", TableFieldArg(*f, raw)));
+  if (!v) throw EXbError(fmt::sprintf("Invalid numeric value in field %s", TableFieldArg(*f, raw)));
   return *v;
 }
 

@@ -1,12 +1,11 @@
 #include "engine/dbf/dbf_file.h"
 
+#include <fmt/printf.h>
 #include <sys/time.h>
 
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-
-#include <fmt/printf.h>
 
 #include "engine/dbf/dbf_date.h"
 #include "engine/dbf/file_names.h"
@@ -21,7 +20,9 @@ constexpr uint32_t kMaxDescriptors = 4096;
 uint32_t GetU32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t GetU16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 void PutU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -42,9 +43,11 @@ Now LocalNow() {
   Now now;
   const time_t secs = tv.tv_sec;
   localtime_r(&secs, &now.tm);
-  now.stamp = ((static_cast<uint32_t>(now.tm.tm_hour) * 64 + static_cast<uint32_t>(now.tm.tm_min)) * 64 +
-               static_cast<uint32_t>(now.tm.tm_sec)) * 1024 +
-              static_cast<uint32_t>(tv.tv_usec / 1000);
+  now.stamp =
+      ((static_cast<uint32_t>(now.tm.tm_hour) * 64 + static_cast<uint32_t>(now.tm.tm_min)) * 64 +
+       static_cast<uint32_t>(now.tm.tm_sec)) *
+          1024 +
+      static_cast<uint32_t>(tv.tv_usec / 1000);
   return now;
 }
 
@@ -67,9 +70,13 @@ TDbfFile::~TDbfFile() {
   }
 }
 
-std::string TDbfFile::table_name() const { return FileBaseName(path()); }
+std::string TDbfFile::table_name() const {
+  return FileBaseName(path());
+}
 
-uint32_t TDbfFile::change_stamp() const { return GetU32(header_ + 16); }
+uint32_t TDbfFile::change_stamp() const {
+  return GetU32(header_ + 16);
+}
 
 int64_t TDbfFile::last_update() const {
   int year = header_[1];
@@ -101,8 +108,7 @@ void TDbfFile::ReadHeaderAndFields() {
     throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
   if (!KnownVersion(header_[0]))
     throw EXbError(fmt::sprintf("Table Header for %s is invalid", path()));
-  if (header_[15] != 0)
-    throw EXbError(fmt::sprintf("No Password for encrypted file %s", path()));
+  if (header_[15] != 0) throw EXbError(fmt::sprintf("No Password for encrypted file %s", path()));
   record_count_ = GetU32(header_ + 4);
   header_length_ = GetU16(header_ + 8);
   record_length_ = GetU16(header_ + 10);
@@ -195,7 +201,9 @@ bool TDbfFile::Unlock() {
 }
 
 void TDbfFile::RefreshHeader() {
-  if (!shared() || !is_open()) return;
+  // While this open holds the file lock nobody else can append, and the header on disk
+  // lags behind (it is written at the unlock): the own copy is the truth then.
+  if (!shared() || !is_open() || file_locked_) return;
   uint8_t fresh[kHeaderSize];
   if (Read(fresh, kHeaderSize, 0) != kHeaderSize)
     throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
@@ -219,8 +227,12 @@ bool TDbfFile::ReadRecord(int64_t n) {
       if (recno_ == 0) return false;
       n = recno_;
       break;
-    case kRecLast: n = record_count_; break;
-    case kRecFirst: n = 1; break;
+    case kRecLast:
+      n = record_count_;
+      break;
+    case kRecFirst:
+      n = 1;
+      break;
     case kRecPrevious:
       if (recno_ <= 1) {
         bof_ = true;
@@ -228,7 +240,9 @@ bool TDbfFile::ReadRecord(int64_t n) {
       }
       n = recno_ - 1;
       break;
-    case kRecNext: n = int64_t{recno_} + 1; break;
+    case kRecNext:
+      n = int64_t{recno_} + 1;
+      break;
     default:
       if (n <= 0) ThrowRecordNumber(n);
   }
@@ -362,8 +376,15 @@ void TDbfFile::HeaderUnlock() {
 bool TDbfFile::FileLock() {
   const TLockRange r = FileLockRange(protocol_);
   if (!LockRange(r.offset, r.length)) return false;
+  if (!file_locked_) {
+    try {
+      RefreshHeader();
+    } catch (...) {
+      TDiskFile::Unlock();
+      throw;
+    }
+  }
   file_locked_ = true;
-  RefreshHeader();
   return true;
 }
 
@@ -374,8 +395,8 @@ void TDbfFile::SetLockProtocol(TxLokProtocol protocol) {
 
 TMemoFile& TDbfFile::Memo() {
   if (!memo_) {
-    auto memo = std::make_unique<TMemoFile>(ChangeFileExtension(path(), ".dbt"), shared(),
-                                            read_write());
+    auto memo =
+        std::make_unique<TMemoFile>(ChangeFileExtension(path(), ".dbt"), shared(), read_write());
     memo->SetLockProtocol(protocol_);
     memo->Open();
     memo_ = std::move(memo);

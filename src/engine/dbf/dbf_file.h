@@ -58,7 +58,8 @@ class TDbfFile : public TDiskFile {
   // The unlock the dataset calls: when the file lock ends, the full header is written first.
   bool Unlock() override;
 
-  // Shared tables only: re-reads the record count and the change stamp from the file.
+  // Shared tables only: re-reads the record count and the change stamp from the file
+  // (not while this open holds the file lock: its own count is ahead of the file then).
   void RefreshHeader();
   // Reads record n into the record buffer, or a position kRec*. Returns false when nothing
   // was read (empty table, previous of record 1 -> bof(), count + 1 -> eof()); raises

@@ -1,7 +1,7 @@
 #include "engine/dbf/dbf_number.h"
 
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 
 namespace fidora {
@@ -16,8 +16,8 @@ std::optional<double> ParseDbfNumber(std::string_view text) {
     text.remove_prefix(1);
   }
   // from_chars would also take "inf", "nan" and hex forms: allow only decimal text.
-  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) ||
-                        text.front() == '.'))
+  if (text.empty() ||
+      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.'))
     return std::nullopt;
   for (char c : text) {
     if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == 'e' || c == 'E' ||
@@ -36,8 +36,8 @@ std::optional<std::string> FormatDbfNumber(double value, int decimals) {
   if (decimals < 0) decimals = 0;
   const bool negative = std::signbit(value);
   char buf[400];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
-                                       std::chars_format::fixed);
+  const auto [end, ec] =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed);
   if (ec != std::errc()) return std::nullopt;
   const std::string_view shortest(buf, static_cast<size_t>(end - buf));
   const size_t dot = shortest.find('.');

@@ -1,6 +1,7 @@
 #include "engine/dbf/disk_file.h"
 
 #include <fcntl.h>
+#include <fmt/printf.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -8,8 +9,6 @@
 #include <chrono>
 #include <cstdint>
 #include <thread>
-
-#include <fmt/printf.h>
 
 #include "engine/dbf/file_io.h"
 #include "engine/dbf/file_names.h"
@@ -19,9 +18,13 @@
 namespace fidora {
 namespace {
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-bool PathExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool PathExists(const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0;
+}
 
 constexpr uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
 
@@ -32,14 +35,18 @@ TDiskFile::TDiskFile(const std::string& path, bool shared, bool read_write)
   SetPath(path);
 }
 
-TDiskFile::~TDiskFile() { TDiskFile::Close(); }
+TDiskFile::~TDiskFile() {
+  TDiskFile::Close();
+}
 
 void TDiskFile::SetPath(const std::string& path) {
   path_ = ResolveFileName(path);
   exists_ = PathExists(path_);
 }
 
-short TDiskFile::OsLockType() const { return read_write_ ? F_WRLCK : F_RDLCK; }
+short TDiskFile::OsLockType() const {
+  return read_write_ ? F_WRLCK : F_RDLCK;
+}
 
 void TDiskFile::CloseHandle() {
   if (fd_ >= 0) CurrentFileIo().Close(fd_);
@@ -194,8 +201,8 @@ bool TDiskFile::LockRangeRetried(TLockRange range) {
 
 size_t TDiskFile::Read(void* buffer, size_t count, uint64_t offset) {
   if (offset > kMaxOffset)
-    throw EXbError(fmt::sprintf("Error %d in FileSeek of file %s at block %d", EINVAL, path_,
-                                offset));
+    throw EXbError(
+        fmt::sprintf("Error %d in FileSeek of file %s at block %d", EINVAL, path_, offset));
   auto* out = static_cast<char*>(buffer);
   int error = EBADF;
   for (int attempt = 0; attempt <= io_retries_; ++attempt) {
@@ -204,8 +211,8 @@ size_t TDiskFile::Read(void* buffer, size_t count, uint64_t offset) {
     size_t done = 0;
     bool failed = false;
     while (done < count) {
-      const ssize_t n = CurrentFileIo().PRead(fd_, out + done, count - done,
-                                              static_cast<int64_t>(offset + done));
+      const ssize_t n =
+          CurrentFileIo().PRead(fd_, out + done, count - done, static_cast<int64_t>(offset + done));
       if (n < 0) {
         error = errno;
         failed = true;
@@ -219,14 +226,13 @@ size_t TDiskFile::Read(void* buffer, size_t count, uint64_t offset) {
       return done;
     }
   }
-  throw EXbError(
-      fmt::sprintf("Error %d in Read of file %s at block %d", error, path_, offset));
+  throw EXbError(fmt::sprintf("Error %d in Read of file %s at block %d", error, path_, offset));
 }
 
 void TDiskFile::Write(const void* buffer, size_t count, uint64_t offset) {
   if (offset > kMaxOffset)
-    throw EXbError(fmt::sprintf("Error %d in FileSeek of file %s at block %d", EINVAL, path_,
-                                offset));
+    throw EXbError(
+        fmt::sprintf("Error %d in FileSeek of file %s at block %d", EINVAL, path_, offset));
   const auto* in = static_cast<const char*>(buffer);
   int error = EBADF;
   for (int attempt = 0; attempt <= io_retries_; ++attempt) {
@@ -236,8 +242,8 @@ void TDiskFile::Write(const void* buffer, size_t count, uint64_t offset) {
     // simply overwritten with the same bytes.
     size_t done = 0;
     while (done < count) {
-      const ssize_t n = CurrentFileIo().PWrite(fd_, in + done, count - done,
-                                               static_cast<int64_t>(offset + done));
+      const ssize_t n =
+          CurrentFileIo().PWrite(fd_, in + done, count - done, static_cast<int64_t>(offset + done));
       if (n <= 0) {
         error = n < 0 ? errno : ENOSPC;
         break;
@@ -250,16 +256,14 @@ void TDiskFile::Write(const void* buffer, size_t count, uint64_t offset) {
       return;
     }
   }
-  throw EXbError(
-      fmt::sprintf("Error %d in Write of file %s at block %d", error, path_, offset));
+  throw EXbError(fmt::sprintf("Error %d in Write of file %s at block %d", error, path_, offset));
 }
 
 void TDiskFile::Rename(const std::string& new_name) {
   const std::string old_path = path_;
-  const std::string target =
-      new_name.find('/') == std::string::npos
-          ? old_path.substr(0, old_path.rfind('/') + 1) + new_name
-          : new_name;
+  const std::string target = new_name.find('/') == std::string::npos
+                                 ? old_path.substr(0, old_path.rfind('/') + 1) + new_name
+                                 : new_name;
   const bool was_open = !closed_;
   Close();
   const std::string new_path = ResolveFileName(target);

@@ -72,10 +72,16 @@ FileIo& SystemFileIo() {
   return io;
 }
 
-FileIo& CurrentFileIo() { return g_current ? *g_current : SystemFileIo(); }
+FileIo& CurrentFileIo() {
+  return g_current ? *g_current : SystemFileIo();
+}
 
-ScopedFileIo::ScopedFileIo(FileIo& io) : previous_(g_current) { g_current = &io; }
+ScopedFileIo::ScopedFileIo(FileIo& io) : previous_(g_current) {
+  g_current = &io;
+}
 
-ScopedFileIo::~ScopedFileIo() { g_current = previous_; }
+ScopedFileIo::~ScopedFileIo() {
+  g_current = previous_;
+}
 
 }  // namespace fidora

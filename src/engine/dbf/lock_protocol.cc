@@ -26,36 +26,49 @@ TLockRange RecordLockRange(TxLokProtocol protocol, uint32_t recno, uint32_t head
 
 TLockRange HeaderLockRange(TxLokProtocol protocol) {
   switch (protocol) {
-    case TxLokProtocol::ClipLock: return {kClipLockBase, 1};
-    case TxLokProtocol::DB4Lock: return {kDb4Top, 1};
+    case TxLokProtocol::ClipLock:
+      return {kClipLockBase, 1};
+    case TxLokProtocol::DB4Lock:
+      return {kDb4Top, 1};
     case TxLokProtocol::Default:
-    case TxLokProtocol::FoxLock: break;
+    case TxLokProtocol::FoxLock:
+      break;
   }
   return {kDefaultTop, 1};
 }
 
 TLockRange FileLockRange(TxLokProtocol protocol) {
   switch (protocol) {
-    case TxLokProtocol::ClipLock: return {kClipLockBase, kClipLockBase};
-    case TxLokProtocol::DB4Lock: return {kDefaultFileBase, 0xB0000000};
+    case TxLokProtocol::ClipLock:
+      return {kClipLockBase, kClipLockBase};
+    case TxLokProtocol::DB4Lock:
+      return {kDefaultFileBase, 0xB0000000};
     case TxLokProtocol::Default:
-    case TxLokProtocol::FoxLock: break;
+    case TxLokProtocol::FoxLock:
+      break;
   }
   return {kDefaultFileBase, 0x3FFFFFFF};
 }
 
 TLockRange MemoLockRange(TxLokProtocol protocol) {
   switch (protocol) {
-    case TxLokProtocol::ClipLock: return {kClipLockBase, 1};
-    case TxLokProtocol::DB4Lock: return {kDb4Top, 1};
+    case TxLokProtocol::ClipLock:
+      return {kClipLockBase, 1};
+    case TxLokProtocol::DB4Lock:
+      return {kDb4Top, 1};
     case TxLokProtocol::Default:
-    case TxLokProtocol::FoxLock: break;
+    case TxLokProtocol::FoxLock:
+      break;
   }
   return {kDefaultTop, 1};
 }
 
-TLockRange IndexLockRange(TxLokProtocol protocol) { return MemoLockRange(protocol); }
+TLockRange IndexLockRange(TxLokProtocol protocol) {
+  return MemoLockRange(protocol);
+}
 
-TLockRange FullLockRange() { return {0, 0x7FFFFFFF}; }
+TLockRange FullLockRange() {
+  return {0, 0x7FFFFFFF};
+}
 
 }  // namespace fidora

@@ -1,10 +1,10 @@
 #include "engine/dbf/memo_file.h"
 
+#include <fmt/printf.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
-
-#include <fmt/printf.h>
 
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/xb_error.h"
@@ -27,7 +27,8 @@ void TMemoFile::CreateMemo(const std::string& base_name) {
   Create();
   std::vector<char> block(kBlockSize + 1, 0);
   block[0] = 1;
-  std::memcpy(block.data() + 8, base_name.data(), std::min<size_t>(base_name.size(), kBlockSize - 8));
+  std::memcpy(block.data() + 8, base_name.data(),
+              std::min<size_t>(base_name.size(), kBlockSize - 8));
   block[kBlockSize] = kEnd;
   Write(block.data(), block.size(), 0);
 }
@@ -35,7 +36,8 @@ void TMemoFile::CreateMemo(const std::string& base_name) {
 uint32_t TMemoFile::NextFreeBlock() {
   uint8_t b[4];
   if (Read(b, 4, 0) != 4) throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
-  uint32_t next = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+  uint32_t next =
+      uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
   if (next == 0) {
     // A damaged header would make the next memo overwrite block 0: start after the file.
     next = std::max<uint32_t>(1, BlocksFor(Size()));

@@ -11,7 +11,9 @@ namespace {
 constinit TDiskFile* g_head = nullptr;
 constinit bool g_exit_hook = false;
 
-void CloseAllAtExit() { TOpenFileList::CloseAll(); }
+void CloseAllAtExit() {
+  TOpenFileList::CloseAll();
+}
 
 }  // namespace
 
@@ -42,8 +44,16 @@ size_t TOpenFileList::Count() {
 }
 
 void TOpenFileList::CloseAll() {
-  // The base class's Close: at exit only locks and handles matter.
-  while (g_head) g_head->TDiskFile::Close();
+  // Every file in the list is alive (destroying a file closes it), so its own Close runs:
+  // an exclusive table still writes its header.
+  while (TDiskFile* file = g_head) {
+    try {
+      file->Close();
+    } catch (...) {
+      // Nothing can be reported at exit; the handle is closed below all the same.
+    }
+    if (g_head == file) file->TDiskFile::Close();
+  }
 }
 
 }  // namespace fidora

@@ -24,7 +24,9 @@ std::vector<uint8_t> FileBytes(const std::filesystem::path& p) {
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
 }
-uint32_t U16(const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at + 1] << 8; }
+uint32_t U16(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8;
+}
 
 std::string MakeNameAmount(const test::TempDir& dir) {
   TDbfBuild build(dir.dir() + "shop");
@@ -51,9 +53,8 @@ TEST(DbfLayout, NewTableIsHeaderDescriptorsTerminatorAndEof) {
   EXPECT_EQ(U16(b, 10), 29u);
   for (size_t i = 12; i < 32; ++i) EXPECT_EQ(b[i], 0) << "header byte " << i;
   // Descriptors: name padded with NULs, type, length, decimals, reserved zero.
-  const std::vector<uint8_t> name_desc = {'N', 'A', 'M', 'E', 0, 0, 0, 0, 0, 0, 0, 'C',
-                                          0, 0, 0, 0, 20, 0, 0, 0, 0, 0, 0, 0,
-                                          0, 0, 0, 0, 0, 0, 0, 0};
+  const std::vector<uint8_t> name_desc = {'N', 'A', 'M', 'E', 0, 0, 0, 0, 0, 0, 0, 'C', 0, 0, 0, 0,
+                                          20,  0,   0,   0,   0, 0, 0, 0, 0, 0, 0, 0,   0, 0, 0, 0};
   EXPECT_EQ(std::vector<uint8_t>(b.begin() + 32, b.begin() + 64), name_desc);
   EXPECT_EQ(std::string(b.begin() + 64, b.begin() + 70), "AMOUNT");
   EXPECT_EQ(b[64 + 11], 'N');
