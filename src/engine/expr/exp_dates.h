@@ -1,4 +1,5 @@
-// Day numbers as the expression engine uses them: the Julian day number of a date
+// Day numbers as the expression engine uses them, through the table engine's date codec
+// (TxDBFDate): the Julian day number of a date
 // (1 January 1980 is 2444240), 0 meaning no date. Texts follow the system's fixed formats:
 // "yyyymmdd" in fields and keys, "dd/mm/yyyy" for display and for reading typed dates.
 #pragma once

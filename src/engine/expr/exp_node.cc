@@ -9,6 +9,7 @@
 #include "engine/expr/exp_dates.h"
 #include "engine/expr/rtl_error.h"
 #include "engine/expr/text_compare.h"
+#include "engine/expr/text_search.h"
 
 namespace fidora {
 
@@ -263,7 +264,7 @@ TxExpValue TxExpOperator::EvaluateText(const TxExpValue& l, const TxExpValue& r)
   }
   switch (op_) {
     case Op::Contains:
-      return TxExpValue::OfBoolean(!l.text.empty() && r.text.find(l.text) != std::string::npos);
+      return TxExpValue::OfBoolean(TxTextSearch(l.text).Find(r.text) != std::string::npos);
     case Op::Add: return TxExpValue{r.type, 0, false, l.text + r.text};
     case Op::Subtract: {
       // The left operand's trailing blanks move to the end.

@@ -1,46 +1,14 @@
 #include "engine/expr/exp_text.h"
 
+#include "engine/dbf/ansi_case.h"
+
 namespace fidora {
 
-namespace {
-unsigned char Upper(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
-  switch (c) {
-    case 0x9A: return 0x8A;  // s caron
-    case 0x9C: return 0x8C;  // oe
-    case 0x9E: return 0x8E;  // z caron
-    case 0xFF: return 0x9F;  // y diaeresis
-    default: return c;
-  }
-}
-unsigned char Lower(unsigned char c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
-  switch (c) {
-    case 0x8A: return 0x9A;
-    case 0x8C: return 0x9C;
-    case 0x8E: return 0x9E;
-    case 0x9F: return 0xFF;
-    default: return c;
-  }
-}
-}  // namespace
+char UpperChar(char c) { return AnsiUpper(c); }
+char LowerChar(char c) { return AnsiLower(c); }
 
-char UpperChar(char c) { return static_cast<char>(Upper(static_cast<unsigned char>(c))); }
-char LowerChar(char c) { return static_cast<char>(Lower(static_cast<unsigned char>(c))); }
-
-std::string UpperText(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = UpperChar(c);
-  return out;
-}
-
-std::string LowerText(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = LowerChar(c);
-  return out;
-}
+std::string UpperText(std::string_view s) { return AnsiUpperCase(s); }
+std::string LowerText(std::string_view s) { return AnsiLowerCase(s); }
 
 std::string UpperAscii(std::string_view s) {
   std::string out(s);

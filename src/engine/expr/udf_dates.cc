@@ -22,13 +22,13 @@ FIDORA_UDF(TxUDFDate, "DATE") {
 }
 
 FIDORA_UDF(TxUDFDOW, "DOW") {
-  const double day = call.NumberArg(1);
+  const double day = call.Arg(1, TxExpType::Date).number;
   return TxExpValue::OfNumber(IsNoDate(day) ? 0 : DayOfWeek(WholeDay(day)));
 }
 
 // DTOC(date) is dd/mm/yyyy; DTOC(date, 1) is yyyymmdd.
 FIDORA_UDF(TxUDFDTOC, "DTOC") {
-  const double day = call.NumberArg(1);
+  const double day = call.Arg(1, TxExpType::Date).number;
   if (IsNoDate(day)) return TxExpValue::OfText(std::string(10, ' '));
   const TxExpValue mode = call.ArgAny(2);
   if (IsNumericType(mode.type) && mode.number == 1) {
@@ -38,7 +38,7 @@ FIDORA_UDF(TxUDFDTOC, "DTOC") {
 }
 
 FIDORA_UDF(TxUDFDTOS, "DTOS") {
-  const double day = call.NumberArg(1);
+  const double day = call.Arg(1, TxExpType::Date).number;
   if (IsNoDate(day)) return TxExpValue::OfText(std::string(8, ' '));
   return TxExpValue::OfText(DayNumberToFieldText(WholeDay(day)));
 }

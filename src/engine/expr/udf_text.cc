@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/expr/exp_text.h"
+#include "engine/expr/text_search.h"
 #include "engine/expr/udf_library.h"
 
 namespace fidora {
@@ -46,15 +47,13 @@ FIDORA_UDF(TxUDFSpace, "SPACE") {
 // last one found when there are fewer than n; 0 when there is none.
 std::int64_t FindOccurrence(const std::string& needle, const std::string& haystack,
                             std::int64_t n) {
-  if (n <= 0 || needle.empty()) return 0;
-  size_t last = haystack.find(needle);
-  if (last == std::string::npos) return 0;
-  for (std::int64_t count = 1; count < n; ++count) {
-    const size_t next = haystack.find(needle, last + 1);
-    if (next == std::string::npos) break;
-    last = next;
-  }
-  return static_cast<std::int64_t>(last) + 1;
+  if (n <= 0) return 0;
+  std::int64_t count = 0, last = -1;
+  TxTextSearch(needle).ForEach(haystack, true, [&](size_t pos) {
+    last = static_cast<std::int64_t>(pos);
+    return ++count < n;
+  });
+  return last + 1;
 }
 
 FIDORA_UDF(TxUDFAt, "AT") {
@@ -114,7 +113,7 @@ FIDORA_UDF(TxUDFStrTran, "STRTRAN") {
   std::string out;
   std::int64_t occurrence = 0, replaced = 0;
   size_t pos = 0;
-  for (size_t hit; (hit = s.find(find, pos)) != std::string::npos; pos = hit + find.size()) {
+  TxTextSearch(find).ForEach(s, false, [&](size_t hit) {
     out.append(s, pos, hit - pos);
     ++occurrence;
     if (occurrence >= first && replaced < count) {
@@ -124,7 +123,9 @@ FIDORA_UDF(TxUDFStrTran, "STRTRAN") {
       out += find;
     }
     if (out.size() > limit) CheckedLength(kMaxTextLength + 1);
-  }
+    pos = hit + find.size();
+    return true;
+  });
   out.append(s, pos, std::string::npos);
   return Text(std::move(out));
 }
