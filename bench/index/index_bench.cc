@@ -92,7 +92,8 @@ void BM_Seek(benchmark::State& state) {
     for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     found += t->Find(key) ? 1 : 0;
   }
-  if (found != state.iterations()) state.SkipWithError("a key was not found");
+  if (static_cast<benchmark::IterationCount>(found) != state.iterations())
+    state.SkipWithError("a key was not found");
 }
 
 void BM_EditSixIndexes(benchmark::State& state) {
