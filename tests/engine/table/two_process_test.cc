@@ -1,7 +1,7 @@
 // Two real processes on one table and index: one appends while the other navigates. The
 // navigator sees the writer's keys through the version counter and never loses its place.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
