@@ -33,6 +33,9 @@ class TTableHandler : public TDbfFields {
   void Open() override;
   void Close() override;
   void SetLockProtocol(TxLokProtocol protocol) override;
+  // Renames the table and its memo file, and every open index file named like the table
+  // (which keeps its extension).
+  void Rename(const std::string& new_name) override;
 
   // ---- index files ----
   // Closes every index file, opens each name of the list (split at ",", ";" and TAB, double

@@ -202,6 +202,23 @@ TEST(TableHandler, ZapEmptiesTableMemoAndIndexes) {
   }
 }
 
+TEST(TableHandler, RenameTakesTheIndexNamedLikeTheTable) {
+  TempDir dir;
+  auto t = OpenHandler(MakeTable(dir, "old"));
+  AppendRow(*t, "x", 1);
+  t->IndexOn(dir.dir() + "old.ntx", "", "NAME", "", false, true);
+  t->IndexOn(dir.dir() + "other.ntx", "", "NUM", "", false, true);
+  t->OpenIndexes("old.ntx;other.ntx", "OLD");
+  t->Rename("new");
+  EXPECT_TRUE(std::filesystem::exists(dir / "new.ntx"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "other.ntx"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "old.ntx"));
+  EXPECT_EQ(t->MasterName(), "NEW");
+  AppendRow(*t, "y", 2);  // the renamed index is still open and kept current
+  EXPECT_TRUE(CheckIndex(*t, "NEW").empty());
+  EXPECT_TRUE(CheckIndex(*t, "OTHER").empty());
+}
+
 TEST(TableHandler, PackAndZapNeedAnExclusiveTable) {
   TempDir dir;
   auto t = OpenHandler(MakeTable(dir, "shared"), true);
