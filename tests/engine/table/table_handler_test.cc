@@ -86,6 +86,12 @@ TEST(TableHandler, FindHonoursExactAndNear) {
   t.SetOrder("NUMS", false);
   EXPECT_TRUE(t.Find("-5"));
   EXPECT_EQ(t.recno(), 4u);
+  // A lookup in another tag is exact and leaves the table where it is.
+  EXPECT_EQ(t.SeekInTag("NAMES", "FIG"), 3u);
+  EXPECT_EQ(t.SeekInTag("NAMES", "FI"), 0u);
+  EXPECT_EQ(t.recno(), 4u);
+  t.Skip(1);
+  EXPECT_EQ(t.recno(), 3u);  // NUMS order goes on from -5 to 0
 }
 
 TEST(TableHandler, SkipAndFilter) {
