@@ -16,12 +16,15 @@ void RegisterDumpCommand(CommandRegistry& registry);     // dump
 void RegisterRecordCommands(CommandRegistry& registry);  // append, set, delete, recall, memo
 void RegisterLockCommand(CommandRegistry& registry);     // lock
 void RegisterExpressionCommands(CommandRegistry& registry);  // dump --filter, eval
+void RegisterIndexCommands(CommandRegistry& registry);   // index, reindex, keys, seek, check, pack, zap
+void RegisterIndexRecordOptions(CommandRegistry& registry);  // --index/--order on record commands
 
 namespace {
 
 void RegisterAll(CommandRegistry& registry) {
   for (auto group : {RegisterTableCommands, RegisterDumpCommand, RegisterRecordCommands,
-                     RegisterLockCommand, RegisterExpressionCommands})
+                     RegisterLockCommand, RegisterExpressionCommands, RegisterIndexCommands,
+                     RegisterIndexRecordOptions})
     group(registry);
 }
 
