@@ -1,0 +1,60 @@
+#include "engine/dbf/ansi_case.h"
+
+namespace fidora {
+
+char AnsiUpper(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
+  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
+  switch (u) {
+    case 0x9A:
+      return static_cast<char>(0x8A);
+    case 0x9C:
+      return static_cast<char>(0x8C);
+    case 0x9E:
+      return static_cast<char>(0x8E);
+    case 0xFF:
+      return static_cast<char>(0x9F);
+    default:
+      return c;
+  }
+}
+
+char AnsiLower(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  if (u >= 'A' && u <= 'Z') return static_cast<char>(u + 32);
+  if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return static_cast<char>(u + 32);
+  switch (u) {
+    case 0x8A:
+      return static_cast<char>(0x9A);
+    case 0x8C:
+      return static_cast<char>(0x9C);
+    case 0x8E:
+      return static_cast<char>(0x9E);
+    case 0x9F:
+      return static_cast<char>(0xFF);
+    default:
+      return c;
+  }
+}
+
+std::string AnsiUpperCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AnsiUpper(c);
+  return out;
+}
+
+std::string AnsiLowerCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AnsiLower(c);
+  return out;
+}
+
+bool AnsiSameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AnsiUpper(a[i]) != AnsiUpper(b[i])) return false;
+  return true;
+}
+
+}  // namespace fidora

@@ -1,0 +1,105 @@
+#include "engine/index/ntx_layout.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fidora {
+
+uint16_t NtxMaxItems(uint16_t key_size) {
+  const int per_page = 1020 / (key_size + 10);
+  return static_cast<uint16_t>(2 * ((per_page - 1) / 2));
+}
+
+namespace {
+
+void PutText(uint8_t* at, const std::string& text, size_t limit) {
+  std::memcpy(at, text.data(), std::min(text.size(), limit));
+}
+
+std::string GetText(const uint8_t* at, size_t limit) {
+  const auto* end = static_cast<const uint8_t*>(std::memchr(at, 0, limit));
+  return std::string(reinterpret_cast<const char*>(at), end ? static_cast<size_t>(end - at) : limit);
+}
+
+}  // namespace
+
+std::vector<uint8_t> NtxHeader::Encode() const {
+  std::vector<uint8_t> page(kNtxPageSize, 0);
+  uint8_t* p = page.data();
+  PutU16(p + 0, has_for ? 7 : 6);
+  PutU16(p + 2, version);
+  PutU32(p + 4, root);
+  PutU32(p + 8, 0);
+  PutU16(p + 12, item_size);
+  PutU16(p + 14, key_size);
+  PutU16(p + 16, key_decimals);
+  PutU16(p + 18, max_items);
+  PutU16(p + 20, half_page);
+  PutText(p + 22, key_expr, kNtxMaxKeyExpr);
+  p[278] = unique ? 1 : 0;
+  p[279] = descending ? 1 : 0;
+  if (has_for) PutText(p + 282, for_expr, kNtxMaxForExpr);
+  return page;
+}
+
+NtxHeader NtxHeader::Decode(const uint8_t* p) {
+  NtxHeader h;
+  h.has_for = (GetU16(p) & 1) != 0;
+  h.version = GetU16(p + 2);
+  h.root = GetU32(p + 4);
+  h.item_size = GetU16(p + 12);
+  h.key_size = GetU16(p + 14);
+  h.key_decimals = GetU16(p + 16);
+  h.max_items = GetU16(p + 18);
+  h.half_page = GetU16(p + 20);
+  h.key_expr = GetText(p + 22, 256);
+  h.unique = (p[278] & 1) != 0;
+  h.descending = (p[279] & 1) != 0;
+  if (h.has_for) h.for_expr = GetText(p + 282, kNtxPageSize - 282);
+  return h;
+}
+
+bool NtxPage::Decode(const uint8_t* page, uint16_t key_size, uint16_t max_items, NtxPage* out) {
+  const uint16_t count = GetU16(page);
+  if (count > max_items) return false;
+  const size_t item_size = NtxItemSize(key_size);
+  // Where the offset table ends the slots may begin; nothing of the table may be overwritten.
+  const size_t table_end = 2 + 2 * (static_cast<size_t>(max_items) + 1);
+  auto slot = [&](size_t k, NtxItem* item) {
+    const size_t at = GetU16(page + 2 + 2 * k);
+    if (at < table_end || at + item_size > kNtxPageSize) return false;
+    item->child = GetU32(page + at);
+    item->recno = GetU32(page + at + 4);
+    item->key.assign(reinterpret_cast<const char*>(page + at + 8), key_size);
+    return true;
+  };
+  NtxItem first;
+  if (!slot(0, &first)) return false;
+  out->count = count;
+  out->leaf = first.child == 0;
+  const size_t slots = out->leaf ? count : static_cast<size_t>(count) + 1;
+  out->items.assign(slots, NtxItem{});
+  for (size_t k = 0; k < slots; ++k)
+    if (!slot(k, &out->items[k])) return false;
+  return true;
+}
+
+std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& slots,
+                                   uint16_t key_size, uint16_t max_items) {
+  std::vector<uint8_t> page(kNtxPageSize, 0);
+  const size_t item_size = NtxItemSize(key_size);
+  const size_t first = 2 * static_cast<size_t>(max_items) + 4;
+  PutU16(page.data(), count);
+  for (size_t k = 0; k <= max_items; ++k)
+    PutU16(page.data() + 2 + 2 * k, static_cast<uint16_t>(first + k * item_size));
+  for (size_t k = 0; k < slots.size() && k <= max_items; ++k) {
+    uint8_t* at = page.data() + first + k * item_size;
+    PutU32(at, slots[k].child);
+    PutU32(at + 4, slots[k].recno);
+    std::memset(at + 8, ' ', key_size);
+    std::memcpy(at + 8, slots[k].key.data(), std::min<size_t>(slots[k].key.size(), key_size));
+  }
+  return page;
+}
+
+}  // namespace fidora

@@ -1,0 +1,78 @@
+// Byte layout of NTX index files: the header page, B-tree pages and the sizes derived from the
+// key size. Everything here is pure encoding; nothing touches a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fidora {
+
+inline constexpr uint32_t kNtxPageSize = 1024;
+inline constexpr size_t kNtxMaxKeyExpr = 255;
+inline constexpr size_t kNtxMaxForExpr = 741;
+
+// Greatest number of keys in a page for a key size: always even.
+uint16_t NtxMaxItems(uint16_t key_size);
+inline uint16_t NtxItemSize(uint16_t key_size) { return static_cast<uint16_t>(key_size + 8); }
+
+// The header page (offset 0). Decode never fails: unknown bytes are ignored.
+struct NtxHeader {
+  uint16_t version = 0;
+  uint32_t root = 0;
+  uint16_t item_size = 0;
+  uint16_t key_size = 0;
+  uint16_t key_decimals = 0;
+  uint16_t max_items = 0;
+  uint16_t half_page = 1;
+  std::string key_expr;
+  std::string for_expr;  // kept only when has_for
+  bool has_for = false;
+  bool unique = false;
+  bool descending = false;
+
+  // Composes the header in a zero-filled page of kNtxPageSize bytes.
+  std::vector<uint8_t> Encode() const;
+  static NtxHeader Decode(const uint8_t* page);
+};
+
+// One item slot of a B-tree page.
+struct NtxItem {
+  uint32_t child = 0;
+  uint32_t recno = 0;
+  std::string key;  // key_size bytes as stored
+};
+
+// A decoded B-tree page: count keys, and for a branch count + 1 slots (the last carries only
+// the rightmost child). Decode checks that every slot the page uses lies inside the page.
+struct NtxPage {
+  uint16_t count = 0;
+  std::vector<NtxItem> items;  // count slots for a leaf, count + 1 for a branch
+  bool leaf = true;
+
+  // Reads the slots through the page's offset table; false when the page is malformed
+  // (count above max items, or a slot that leaves the page).
+  static bool Decode(const uint8_t* page, uint16_t key_size, uint16_t max_items, NtxPage* out);
+};
+
+// Fills a zero-filled page: the offset table initialised for max_items, count, and the given
+// slots written in offset-table order (keys blank-padded or cut to key_size).
+std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& slots,
+                                   uint16_t key_size, uint16_t max_items);
+
+// Little-endian helpers shared by the index code.
+inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t GetU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+inline void PutU16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void PutU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+}  // namespace fidora

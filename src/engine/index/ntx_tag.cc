@@ -1,0 +1,250 @@
+#include "engine/index/ntx_tag.h"
+
+#include <fmt/format.h>
+
+#include "engine/dbf/xb_error.h"
+#include "engine/index/ntx_file.h"
+
+namespace fidora {
+
+namespace {
+// Deeper than any real tree: 32 levels of even two keys hold 2^32 records.
+constexpr size_t kMaxLevels = 32;
+constexpr uint32_t kPageMask = kNtxPageSize - 1;
+}  // namespace
+
+TNtxTag::TNtxTag(TNtxFile& file, TIndexTable& table, std::string tag_name)
+    : file_(file), table_(table), tag_name_(std::move(tag_name)) {}
+
+TNtxTag::~TNtxTag() {
+  try {
+    ReleaseKeyStack();
+  } catch (...) {
+    // Destruction must not throw; a failed write was reported when it happened.
+  }
+}
+
+void TNtxTag::Corrupted() const { throw EXbError(file_.CorruptedMessage()); }
+
+NtxHeader TNtxTag::Header() const {
+  NtxHeader h;
+  h.version = file_.HeldVersion();
+  h.root = root_;
+  h.item_size = NtxItemSize(key_size_);
+  h.key_size = key_size_;
+  h.key_decimals = key_decimals_;
+  h.max_items = max_items_;
+  h.half_page = half_page_;
+  h.key_expr = key_expr_;
+  h.for_expr = for_expr_;
+  h.has_for = has_for_;
+  h.unique = unique_;
+  h.descending = descending_;
+  return h;
+}
+
+void TNtxTag::LoadHeader() {
+  std::vector<uint8_t> page(kNtxPageSize);
+  file_.ReadPage(0, page.data());
+  const NtxHeader h = NtxHeader::Decode(page.data());
+  root_ = h.root;
+  file_.SetHeldVersion(h.version);
+  key_size_ = h.key_size;
+  key_decimals_ = h.key_decimals;
+  max_items_ = h.max_items;
+  half_page_ = h.half_page;
+  unique_ = h.unique;
+  descending_ = h.descending;
+  key_expr_ = h.key_expr;
+  has_for_ = h.has_for && !h.for_expr.empty();
+  for_expr_ = has_for_ ? h.for_expr : std::string();
+  // A page must hold at least two keys and its slots must fit: anything else is damage.
+  const size_t slots_end = 2 * static_cast<size_t>(max_items_) + 4 +
+                           (static_cast<size_t>(max_items_) + 1) * NtxItemSize(key_size_);
+  if (max_items_ < 2 || slots_end > kNtxPageSize || h.item_size != NtxItemSize(key_size_))
+    Corrupted();
+  key_compiled_ = table_.Compile(key_expr_);
+  for_compiled_ = has_for_ ? table_.Compile(for_expr_) : nullptr;
+  key_type_ = KeyTypeOf(key_compiled_->Evaluate(false));
+  header_dirty_ = false;
+}
+
+void TNtxTag::StoreHeader() {
+  if (!header_dirty_) return;
+  const std::vector<uint8_t> page = Header().Encode();
+  file_.WritePage(0, page.data());
+  header_dirty_ = false;
+}
+
+void TNtxTag::Define(const std::string& key_expr, const std::string& for_expr, bool unique,
+                     bool ascending) {
+  key_expr_ = key_expr.substr(0, kNtxMaxKeyExpr);
+  for_expr_ = for_expr.substr(0, kNtxMaxForExpr);
+  unique_ = unique;
+  descending_ = !ascending;
+  has_for_ = !for_expr_.empty();
+  key_compiled_ = table_.Compile(key_expr_);
+  for_compiled_ = has_for_ ? table_.Compile(for_expr_) : nullptr;
+
+  const IndexKeyValue value = key_compiled_->Evaluate(false);
+  key_type_ = KeyTypeOf(value);
+  key_decimals_ = 0;
+  switch (key_type_) {
+    case NtxKeyType::kText:
+      key_size_ = static_cast<uint16_t>(value.kind == IndexKeyValue::Kind::kLogical
+                                            ? 1
+                                            : std::min<size_t>(value.text.size(), 0xFFFF));
+      break;
+    case NtxKeyType::kDate: key_size_ = 8; break;
+    case NtxKeyType::kNumber: {
+      key_size_ = 18;
+      key_decimals_ = 4;
+      const std::string name = key_expr_.substr(0, key_expr_.find(' '));
+      uint16_t len = 0, dec = 0;
+      if (table_.FieldSize(name, &len, &dec)) {
+        key_size_ = len;
+        key_decimals_ = dec;
+      }
+      break;
+    }
+  }
+  // Keys of 240 bytes or more cannot be sorted and leave too few keys per page.
+  if (key_size_ + 1 > 240 || key_size_ == 0)
+    throw EXbError(fmt::format("Sort key length must be 1-{} bytes, is {}", 240, key_size_ + 1));
+  max_items_ = NtxMaxItems(key_size_);
+  half_page_ = 1;
+  header_dirty_ = true;
+}
+
+std::string TNtxTag::CurrentRecordKey() {
+  return FormatKey(key_compiled_->Evaluate(false), key_type_, key_size_, key_decimals_, false);
+}
+
+bool TNtxTag::ForAccepts() {
+  if (!for_compiled_) return true;
+  const IndexKeyValue v = for_compiled_->Evaluate(false);
+  return v.kind == IndexKeyValue::Kind::kLogical ? v.logical : false;
+}
+
+std::string TNtxTag::EvaluateKey(bool before_image) {
+  return FormatKey(key_compiled_->Evaluate(before_image), key_type_, key_size_, key_decimals_,
+                   true);
+}
+
+// ---- key stack ---------------------------------------------------------------------------
+
+bool TNtxTag::OnRightmostPath(size_t level) const {
+  for (size_t i = 0; i < level; ++i)
+    if (!levels_[i].AtLast()) return false;
+  return true;
+}
+
+bool TNtxTag::StackDirty(size_t from_level) const {
+  for (size_t i = from_level; i < levels_.size(); ++i)
+    if (levels_[i].dirty) return true;
+  return false;
+}
+
+TIndexPageList TNtxTag::LoadPage(uint32_t offset, size_t level) {
+  if (offset == 0 || (offset & kPageMask) != 0 || level >= kMaxLevels) Corrupted();
+  std::vector<uint8_t> bytes(kNtxPageSize);
+  file_.ReadPage(offset, bytes.data());
+  NtxPage page;
+  if (!NtxPage::Decode(bytes.data(), key_size_, max_items_, &page)) Corrupted();
+
+  TIndexPageList list;
+  list.offset = offset;
+  list.leaf = page.leaf;
+  list.entries.reserve(page.items.size() + 1);
+  for (uint16_t k = 0; k < page.count; ++k) {
+    const NtxItem& item = page.items[k];
+    if (!page.leaf && (item.child == 0 || (item.child & kPageMask) != 0)) Corrupted();
+    list.entries.push_back(
+        {TrimRight(item.key), item.recno, page.leaf ? item.recno : item.child});
+  }
+  const TIndexEntry* parent =
+      level > 0 && levels_[level - 1].pos < levels_[level - 1].entries.size()
+          ? &levels_[level - 1].entries[levels_[level - 1].pos]
+          : nullptr;
+  if (!page.leaf) {
+    const uint32_t child = page.items[page.count].child;
+    if (child == 0 || (child & kPageMask) != 0) Corrupted();
+    if (level == 0 || page.count == 0 || parent == nullptr)
+      list.entries.push_back({std::string(1, '\xFF'), 0, child});
+    else
+      list.entries.push_back({parent->key, parent->recno, child});
+  } else if (level > 0 && !OnRightmostPath(level) && parent != nullptr) {
+    list.entries.push_back({parent->key, parent->recno, parent->recno});
+  }
+  return list;
+}
+
+void TNtxTag::LoadRoot() {
+  if (root_ == 0) {
+    std::vector<uint8_t> page(kNtxPageSize);
+    file_.ReadPage(0, page.data());
+    root_ = NtxHeader::Decode(page.data()).root;
+    if (root_ == 0) Corrupted();
+  }
+  levels_.clear();
+  levels_.reserve(kMaxLevels);
+  levels_.push_back(LoadPage(root_, 0));
+}
+
+void TNtxTag::LoadChild(size_t level, uint32_t offset) {
+  if (levels_.size() > level + 1 && levels_[level + 1].offset == offset) return;
+  if (StackDirty(level + 1))
+    throw EXbError(file_.CorruptedMessage());  // never: changed lists are written first
+  levels_.resize(level + 1);
+  levels_.push_back(LoadPage(offset, level + 1));
+}
+
+void TNtxTag::ReloadKeyStack(Reposition mode) {
+  ReleaseKeyStack();
+  file_.AdoptFileVersion();
+  LoadRoot();
+  if (mode == Reposition::kOnCurrentRecord) {
+    bool exact = false;
+    RepositionOnRecord(&exact);
+  }
+}
+
+// ---- search --------------------------------------------------------------------------------
+
+int TNtxTag::Compare(const std::string& searched, const std::string& stored, int partial) const {
+  const int r = CompareKeys(searched, stored, partial);
+  return descending_ ? -r : r;
+}
+
+int TNtxTag::Search(const std::string& key, int64_t recno, int partial) {
+  // Changed lists are written first: the search moves the positions the writing relies on.
+  if (StackDirty(0)) ReleaseKeyStack();
+  if (levels_.empty()) LoadRoot();
+  return SearchLevel(0, key, recno, partial);
+}
+
+int TNtxTag::SearchLevel(size_t level, const std::string& key, int64_t recno, int partial) {
+  if (level >= kMaxLevels) Corrupted();
+  TIndexPageList* list = &levels_[level];
+  list->pos = 0;
+  int result = 1;
+  while (result > 0 && list->pos < list->entries.size()) {
+    const TIndexEntry& e = list->entries[list->pos];
+    result = Compare(key, e.key, partial);
+    if (result == 0 && recno == kAfterEqual) result = 1;
+    if (result <= 0 || list->pos + 1 == list->entries.size()) {
+      if (!list->leaf) {
+        LoadChild(level, e.link);
+        result = SearchLevel(level + 1, key, recno, partial);
+        list = &levels_[level];
+      } else if (result == 0 && recno != kAnyRecord && recno != kAfterEqual &&
+                 e.recno != static_cast<uint64_t>(recno)) {
+        result = 1;
+      }
+    }
+    if (result > 0) ++list->pos;
+  }
+  return result;
+}
+
+}  // namespace fidora

@@ -1,0 +1,151 @@
+// The single order of an NTX file: its parameters, the key stack (one page list per level from
+// the root to the current leaf) and every operation on the B-tree: search, navigation, seeks,
+// key insertion and removal, page splits and the update of a written record.
+//
+// The tag never holds the tree: it holds one root-to-leaf path. Changes are made in the page
+// lists and written back (splitting lists that outgrew a page) when the key stack is released.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/index/index_page_list.h"
+#include "engine/index/index_table.h"
+#include "engine/index/ntx_key.h"
+#include "engine/index/ntx_layout.h"
+
+namespace fidora {
+
+class TNtxFile;
+
+enum class TxReadMode { kFirst, kLast, kNext, kPrevious, kCurrent };
+
+class TNtxTag {
+ public:
+  // Searches use these record numbers: kAnyRecord matches any entry of an equal key,
+  // kAfterEqual positions after all equal keys.
+  static constexpr int64_t kAnyRecord = -1;
+  static constexpr int64_t kAfterEqual = 0x7FFFFFFF;
+
+  TNtxTag(TNtxFile& file, TIndexTable& table, std::string tag_name);
+  ~TNtxTag();
+  TNtxTag(const TNtxTag&) = delete;
+  TNtxTag& operator=(const TNtxTag&) = delete;
+
+  // Reads the header page and compiles both expressions; the key type comes from the key
+  // expression's value on the table's current record buffer.
+  void LoadHeader();
+  // Writes the header when it is dirty.
+  void StoreHeader();
+  void MarkHeaderDirty() { header_dirty_ = true; }
+  // Sets the parameters of a new order (CreateIndex steps 3 and 4); the header is dirty.
+  void Define(const std::string& key_expr, const std::string& for_expr, bool unique,
+              bool ascending);
+
+  // Navigation. Returns the record number reached or 0; AtEnd/AtBeginning tell why.
+  uint32_t ReadKey(TxReadMode mode);
+  // Seeks a key given as text (see FormatSeekKey); returns the record number of the matching
+  // entry or 0, leaving the order on the match or the first greater entry (AtEnd past all).
+  uint32_t SeekKey(const std::string& key);
+  // Looks a key up exactly without moving the order; returns its record number or 0.
+  uint32_t LookupKey(const std::string& key);
+  // Positions the order on record n (the table's current record); returns the record number
+  // the order stands on afterwards.
+  uint32_t SyncRecord(uint32_t n);
+  // Adds a key for a record (AddKey); false when a unique order already holds the key.
+  bool AddKey(const std::string& key, uint32_t recno);
+  // Brings the order up to date for one written record; true when the order changed.
+  bool KeyUpdate(uint32_t recno, bool is_new);
+  // Writes every dirty page list and a dirty header, then drops the key stack.
+  void ReleaseKeyStack();
+
+  // The stored key of the table's current record (key expression, FormatKey without trim).
+  std::string CurrentRecordKey();
+  bool ForAccepts();
+  std::string FormatValue(const IndexKeyValue& value, bool trim) const {
+    return FormatKey(value, key_type_, key_size_, key_decimals_, trim);
+  }
+
+  bool AtEnd() const { return at_end_; }
+  bool AtBeginning() const { return at_beginning_; }
+  uint32_t CurrentRecno() const { return current_recno_; }
+  const std::string& CurrentKey() const { return current_key_; }
+
+  const std::string& TagName() const { return tag_name_; }
+  const std::string& KeyExpression() const { return key_expr_; }
+  const std::string& ForExpression() const { return for_expr_; }
+  NtxKeyType KeyType() const { return key_type_; }
+  uint16_t KeySize() const { return key_size_; }
+  uint16_t KeyDecimals() const { return key_decimals_; }
+  uint16_t MaxItems() const { return max_items_; }
+  bool Unique() const { return unique_; }
+  bool Descending() const { return descending_; }
+  bool HasFor() const { return has_for_; }
+  uint32_t Root() const { return root_; }
+  void SetRoot(uint32_t root) {
+    root_ = root;
+    header_dirty_ = true;
+  }
+  TIndexExpression* KeyExpr() { return key_compiled_.get(); }
+  TIndexExpression* ForExpr() { return for_compiled_.get(); }
+  NtxHeader Header() const;
+
+ private:
+  friend class TNtxTagTestPeer;
+  enum class Reposition { kNone, kOnCurrentRecord };
+
+  // Key stack (ntx_tag.cc).
+  void ReloadKeyStack(Reposition mode);
+  void LoadRoot();
+  void LoadChild(size_t level, uint32_t offset);
+  TIndexPageList LoadPage(uint32_t offset, size_t level);
+  bool OnRightmostPath(size_t level) const;
+  bool StackDirty(size_t from_level) const;
+  [[noreturn]] void Corrupted() const;
+
+  // Search (ntx_tag.cc). Returns 0 for a match, -1 when stopped at a greater entry, 1 past
+  // the last entry.
+  int Search(const std::string& key, int64_t recno, int partial);
+  int SearchLevel(size_t level, const std::string& key, int64_t recno, int partial);
+  int Compare(const std::string& searched, const std::string& stored, int partial) const;
+
+  // Navigation steps on the leaf lists (ntx_tag_nav.cc).
+  bool DescendFirst(size_t level);
+  bool DescendLast(size_t level);
+  bool StepNext();
+  bool StepPrevious();
+  bool CurrentEntryValid() const;
+  uint32_t TakeCurrent();
+  int RepositionOnRecord(bool* exact);
+
+  // Changes and writing (ntx_tag_update.cc).
+  void InsertInLeaf(size_t pos, TIndexEntry entry);
+  void ReplaceParentSeparator(size_t level);
+  void RemoveAt(size_t level, size_t pos);
+  bool FindRecordAnywhere(uint32_t recno);
+  void StorePage(size_t level);
+  void WriteList(uint32_t offset, const std::vector<TIndexEntry>& entries, bool leaf,
+                 uint16_t count);
+  std::string EvaluateKey(bool before_image);
+
+  TNtxFile& file_;
+  TIndexTable& table_;
+  std::string tag_name_;
+  std::string key_expr_, for_expr_;
+  std::unique_ptr<TIndexExpression> key_compiled_, for_compiled_;
+  NtxKeyType key_type_ = NtxKeyType::kText;
+  uint16_t key_size_ = 0, key_decimals_ = 0, max_items_ = 0, half_page_ = 1;
+  bool unique_ = false, descending_ = false, has_for_ = false;
+  uint32_t root_ = 0;
+  bool header_dirty_ = false;
+
+  std::vector<TIndexPageList> levels_;  // levels_[0] is the root
+  std::string current_key_;
+  uint32_t current_recno_ = 0;
+  bool at_end_ = false, at_beginning_ = false;
+  bool updating_ = false;
+};
+
+}  // namespace fidora

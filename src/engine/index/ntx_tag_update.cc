@@ -1,0 +1,187 @@
+// Changes to the order: key insertion and removal in the page lists, writing the lists back
+// with page splits, and the update of the order for one written record.
+#include "engine/index/ntx_file.h"
+#include "engine/index/ntx_tag.h"
+
+namespace fidora {
+
+// The last entry of a list stands for the page in its parent: after it changed, the parent's
+// entry for the page becomes a copy of it, and so on upwards while that entry is the parent's
+// last as well.
+void TNtxTag::ReplaceParentSeparator(size_t level) {
+  while (level > 0) {
+    TIndexPageList& list = levels_[level];
+    TIndexPageList& parent = levels_[level - 1];
+    if (list.entries.empty() || parent.pos >= parent.entries.size()) return;
+    const TIndexEntry& last = list.entries.back();
+    parent.entries[parent.pos] = {last.key, last.recno, list.offset};
+    parent.dirty = true;
+    if (!parent.AtLast()) return;
+    --level;
+  }
+}
+
+void TNtxTag::InsertInLeaf(size_t pos, TIndexEntry entry) {
+  TIndexPageList& leaf = levels_.back();
+  leaf.entries.insert(leaf.entries.begin() + static_cast<std::ptrdiff_t>(pos), std::move(entry));
+  leaf.pos = pos;
+  leaf.dirty = true;
+  if (pos + 1 == leaf.entries.size()) ReplaceParentSeparator(levels_.size() - 1);
+}
+
+void TNtxTag::RemoveAt(size_t level, size_t pos) {
+  TIndexPageList& list = levels_[level];
+  const bool was_last = pos + 1 == list.entries.size();
+  list.entries.erase(list.entries.begin() + static_cast<std::ptrdiff_t>(pos));
+  list.dirty = true;
+  if (!was_last || level == 0) return;
+  if (!list.entries.empty()) {
+    ReplaceParentSeparator(level);
+    return;
+  }
+  // An emptied page on the rightmost path stays in the tree as an empty page: removing its
+  // entry from the parent would make the parent's last separator the rightmost child pointer
+  // and so drop that separator's key from the order.
+  if (OnRightmostPath(level)) return;
+  levels_.resize(level);  // the page leaves the tree
+  RemoveAt(level - 1, levels_[level - 1].pos);
+}
+
+bool TNtxTag::AddKey(const std::string& key, uint32_t recno) {
+  if (!updating_) ReloadKeyStack(Reposition::kNone);
+  const std::string formatted = TrimRight(key.substr(0, key_size_));
+  if (unique_ && Search(formatted, kAnyRecord, -1) == 0) return false;
+  const int result = Search(formatted, descending_ ? 0 : kAfterEqual, -1);
+  TIndexPageList& leaf = levels_.back();
+  size_t pos = leaf.pos;
+  if (result > 0) {
+    // Past every entry: the search went down the rightmost path; append to its leaf.
+    for (auto& list : levels_)
+      list.pos = list.entries.empty() ? 0 : list.entries.size() - 1;
+    pos = leaf.entries.size();
+  }
+  InsertInLeaf(pos, {formatted, recno, recno});
+  TakeCurrent();
+  return true;
+}
+
+bool TNtxTag::FindRecordAnywhere(uint32_t recno) {
+  if (!DescendFirst(0)) return false;
+  do {
+    if (levels_.back().entries[levels_.back().pos].recno == recno) return true;
+  } while (StepNext());
+  return false;
+}
+
+bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
+  if (!table_.HasBeforeImage() || !(has_for_ || table_.RecordModified())) return false;
+  const bool had_stack = !levels_.empty();
+  updating_ = true;
+  bool changed = false;
+  try {
+    const bool accepted = ForAccepts();
+    const std::string new_key = EvaluateKey(false);
+    if (is_new) {
+      if (accepted) {
+        ReloadKeyStack(Reposition::kNone);
+        changed = AddKey(new_key, recno);
+      }
+    } else {
+      const std::string old_key = EvaluateKey(true);
+      ReloadKeyStack(Reposition::kNone);
+      bool found = Search(old_key, recno, -1) == 0;
+      if (!found) found = FindRecordAnywhere(recno);
+      bool add = accepted;
+      if (new_key != old_key || !accepted) {
+        if (found) {
+          RemoveAt(levels_.size() - 1, levels_.back().pos);
+          changed = true;
+        }
+      } else if (found) {
+        add = false;  // the entry is already there with this key
+      }
+      if (add) changed = AddKey(new_key, recno) || changed;
+    }
+    ReleaseKeyStack();
+    updating_ = false;
+    if (had_stack) ReloadKeyStack(Reposition::kOnCurrentRecord);
+  } catch (...) {
+    updating_ = false;
+    levels_.clear();  // never keep page lists of a failed change
+    throw;
+  }
+  return changed;
+}
+
+// ---- writing the key stack -----------------------------------------------------------------
+
+void TNtxTag::WriteList(uint32_t offset, const std::vector<TIndexEntry>& entries, bool leaf,
+                        uint16_t count) {
+  std::vector<NtxItem> slots;
+  slots.reserve(entries.size());
+  for (const TIndexEntry& e : entries) slots.push_back({leaf ? 0 : e.link, e.recno, e.key});
+  // A branch's last slot carries only the rightmost child; like a built page, no record.
+  if (!leaf && !slots.empty()) slots.back().recno = 0;
+  const std::vector<uint8_t> page = EncodeNtxPage(count, slots, key_size_, max_items_);
+  file_.WritePage(offset, page.data());
+}
+
+void TNtxTag::StorePage(size_t level) {
+  TIndexPageList* list = &levels_[level];
+  list->dirty = false;
+  const bool rightmost = OnRightmostPath(level);
+  auto page_count = [&](size_t entries, bool rightmost_leaf) {
+    const size_t uncounted = list->leaf && rightmost_leaf ? 0 : 1;
+    return static_cast<uint16_t>(entries >= uncounted ? entries - uncounted : 0);
+  };
+  const size_t n = list->entries.size();
+  if (n <= max_items_) {
+    WriteList(list->offset, list->entries, list->leaf, page_count(n, rightmost));
+    return;
+  }
+  bool root_split = false;
+  if (level == 0) {
+    // The root keeps its offset: its entries move to a new page below a new root.
+    root_split = true;
+    const uint32_t moved = file_.AllocPage();
+    TIndexPageList root;
+    root.offset = list->offset;
+    root.leaf = false;
+    root.dirty = true;
+    root.pos = 0;
+    root.entries.push_back({list->entries.back().key, list->entries.back().recno, moved});
+    list->offset = moved;
+    levels_.insert(levels_.begin(), std::move(root));
+    level = 1;
+    list = &levels_[level];
+    header_dirty_ = true;
+  }
+  const size_t first_half = (n + 1) / 2;
+  const uint32_t split_offset = file_.AllocPage();
+  std::vector<TIndexEntry> first(list->entries.begin(),
+                                 list->entries.begin() + static_cast<std::ptrdiff_t>(first_half));
+  list->entries.erase(list->entries.begin(),
+                      list->entries.begin() + static_cast<std::ptrdiff_t>(first_half));
+  WriteList(split_offset, first, list->leaf, static_cast<uint16_t>(first_half - 1));
+  WriteList(list->offset, list->entries, list->leaf, page_count(list->entries.size(), rightmost));
+
+  TIndexPageList& parent = levels_[level - 1];
+  TIndexEntry separator = first.back();
+  separator.link = split_offset;
+  parent.entries.insert(parent.entries.begin() + static_cast<std::ptrdiff_t>(parent.pos),
+                        std::move(separator));
+  ++parent.pos;
+  parent.dirty = true;
+  if (root_split) StorePage(0);
+}
+
+void TNtxTag::ReleaseKeyStack() {
+  for (size_t level = levels_.size(); level-- > 0;) {
+    if (levels_[level].dirty) StorePage(level);
+  }
+  levels_.clear();
+  StoreHeader();
+  current_recno_ = 0;
+}
+
+}  // namespace fidora

@@ -1,0 +1,332 @@
+// Opening and closing, index slots, the master order, writes and their notices, read-ahead.
+#include "engine/table/table_handler.h"
+
+#include <fmt/format.h>
+#include <fmt/printf.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <cstring>
+
+#include "engine/dbf/file_names.h"
+#include "engine/dbf/xb_error.h"
+#include "engine/index/index_disk_storage.h"
+
+namespace fidora {
+
+namespace {
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+std::string Trim(const std::string& s) {
+  const auto a = s.find_first_not_of(" \t");
+  if (a == std::string::npos) return {};
+  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+}
+}  // namespace
+
+TTableHandler::TTableHandler(const std::string& path, bool shared, bool read_write)
+    : TDbfFields(path, shared, read_write), access_(*this), index_view_(*this) {}
+
+TTableHandler::~TTableHandler() {
+  try {
+    TTableHandler::Close();
+  } catch (...) {
+  }
+}
+
+void TTableHandler::Open() {
+  TDbfFields::Open();
+  link_ = std::make_unique<TxExpUserLink>(access_, table_name());
+  at_end_ = at_begin_ = false;
+  read_ahead_on_ = false;
+  ahead_size_ = 0;
+}
+
+void TTableHandler::Close() {
+  CloseIndexes();
+  filter_.reset();
+  filter_set_.Clear();
+  filter_on_ = false;
+  ahead_size_ = 0;
+  read_ahead_on_ = false;
+  TDbfFields::Close();
+  link_.reset();
+}
+
+void TTableHandler::SetLockProtocol(TxLokProtocol protocol) {
+  TDbfFields::SetLockProtocol(protocol);
+  lock_indexes_ = protocol == TxLokProtocol::ClipLock;
+  for (auto& slot : slots_)
+    if (slot) slot->SetLockProtocol(protocol);
+}
+
+void TTableHandler::StatusNotice(long, long, long) {}
+
+// ---- index files ---------------------------------------------------------------------------
+
+std::string TTableHandler::IndexPath(const std::string& name) const {
+  std::string full = Trim(name);
+  if (full.find('/') == std::string::npos) {
+    const std::string& table = path();
+    full = table.substr(0, table.rfind('/') + 1) + full;
+  }
+  return WithDefaultExtension(full, ".ndx");
+}
+
+std::unique_ptr<TNtxFile> TTableHandler::OpenNtx(const std::string& path) {
+  auto storage = std::make_unique<TIndexDiskStorage>(path, shared(), read_write(), false);
+  const std::string name = storage->Name();
+  auto file = TNtxFile::Open(index_view_, std::move(storage), name);
+  file->SetLockProtocol(lock_protocol());
+  return file;
+}
+
+int TTableHandler::OpenIndex(const std::string& name) {
+  const std::string full = IndexPath(name);
+  const std::string resolved = ResolveFileName(full);
+  for (auto& slot : slots_)
+    if (slot && Upper(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path()) ==
+                    Upper(resolved))
+      return -1;
+  auto free_slot = std::find(slots_.begin(), slots_.end(), nullptr);
+  if (free_slot == slots_.end()) throw EXbError(fmt::format("Too many index files open on {}", path()));
+  std::string ext = Upper(std::filesystem::path(full).extension().string());
+  {
+    TDiskFile probe(full, shared(), read_write());
+    if (!probe.exists() || ext != ".NTX")
+      throw EXbError(fmt::format("File {} could not be found", full));
+  }
+  try {
+    *free_slot = OpenNtx(full);
+  } catch (const EXbExpression&) {
+    throw;
+  } catch (const EXbError& e) {
+    if (std::string(e.what()).find("corrupted") != std::string::npos) throw;
+    if (std::string(e.what()).find("Access denied") != std::string::npos) throw;
+    throw EXbError(fmt::format("Index file {} is corrupted", full));
+  }
+  return 0;
+}
+
+int TTableHandler::OpenIndexes(const std::string& list, const std::string& tag_name) {
+  CloseIndexes();
+  std::vector<std::string> names;
+  std::string current;
+  bool quoted = false;
+  for (char c : list) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && (c == ',' || c == ';' || c == '\t')) {
+      names.push_back(Trim(current));
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  names.push_back(Trim(current));
+  for (const std::string& name : names) {
+    if (name.empty()) continue;
+    const int result = OpenIndex(name);
+    if (result > 0) return result;
+  }
+  SetOrder(tag_name, false);
+  return 0;
+}
+
+void TTableHandler::CloseIndexes() {
+  master_ = nullptr;
+  master_name_.clear();
+  for (auto& slot : slots_) slot.reset();
+}
+
+std::vector<TNtxFile*> TTableHandler::IndexFiles() {
+  std::vector<TNtxFile*> files;
+  for (auto& slot : slots_)
+    if (slot) files.push_back(slot.get());
+  return files;
+}
+
+int TTableHandler::TagCount() const {
+  return static_cast<int>(std::count_if(slots_.begin(), slots_.end(),
+                                        [](const auto& s) { return s != nullptr; }));
+}
+
+TNtxTag* TTableHandler::TagByNumber(int n) {
+  for (auto& slot : slots_)
+    if (slot && --n == 0) return &slot->Tag();
+  return nullptr;
+}
+
+TNtxFile* TTableHandler::IndexFileOfTag(const std::string& tag_name) {
+  const std::string wanted = Upper(Trim(tag_name));
+  for (auto& slot : slots_)
+    if (slot && Upper(slot->Tag().TagName()) == wanted) return slot.get();
+  return nullptr;
+}
+
+int TTableHandler::SetOrder(const std::string& tag_name, bool keep_position) {
+  const std::string name = Upper(Trim(tag_name));
+  if (name.empty()) {
+    if (master_) master_->ReleaseKeyStack();
+    master_ = nullptr;
+    master_name_.clear();
+    if (read_ahead_allowed_) SetReadAhead(true);
+    if (!keep_position) ReadRecord(kRecFirst);
+    return 0;
+  }
+  int slot_number = 0;
+  TNtxFile* file = nullptr;
+  for (int i = 0; i < kIndexSlots; ++i)
+    if (slots_[i] && Upper(slots_[i]->Tag().TagName()) == name) {
+      file = slots_[i].get();
+      slot_number = i + 1;
+      break;
+    }
+  if (!file) throw EXbError(fmt::format("Cannot find index tag {}", name));
+  if (master_) master_->ReleaseKeyStack();
+  SetReadAhead(false);
+  master_ = &file->Tag();
+  master_name_ = name;
+  if (keep_position && recno() > 0 && !at_end_ && !at_begin_) {
+    ReadRecord(kRecSame);
+    if (!position_valid_) ReadRecord(kRecFirst);
+  } else {
+    ReadRecord(kRecFirst);
+  }
+  return slot_number;
+}
+
+// ---- locks ---------------------------------------------------------------------------------
+
+TTableHandler::IndexLock::IndexLock(TTableHandler& table) : table_(table) {
+  if (!table_.lock_indexes_) return;
+  try {
+    for (auto& slot : table_.slots_)
+      if (slot) {
+        slot->LockIndex();
+        ++locked_;
+      }
+  } catch (...) {
+    Release();
+    throw;
+  }
+}
+
+TTableHandler::IndexLock::~IndexLock() { Release(); }
+
+void TTableHandler::IndexLock::Release() {
+  for (auto& slot : table_.slots_) {
+    if (locked_ == 0) break;
+    if (slot) {
+      slot->UnlockIndex();
+      --locked_;
+    }
+  }
+}
+
+// ---- writes and their notices --------------------------------------------------------------
+
+void TTableHandler::WriteRecord(uint32_t n) {
+  IndexLock lock(*this);
+  TDbfFields::WriteRecord(n);
+}
+
+uint32_t TTableHandler::AppendRecord() {
+  IndexLock lock(*this);
+  const uint32_t n = TDbfFields::AppendRecord();
+  at_end_ = at_begin_ = false;
+  return n;
+}
+
+void TTableHandler::Delete() {
+  IndexLock lock(*this);
+  TDbfFields::Delete();
+}
+
+void TTableHandler::Recall() {
+  IndexLock lock(*this);
+  TDbfFields::Recall();
+}
+
+void TTableHandler::RecordRead() {}
+
+void TTableHandler::RecordWritten(uint32_t recno_written) {
+  const uint32_t n = recno_written == 0 ? recno() : recno_written;
+  struct Flag {
+    bool& f;
+    explicit Flag(bool& b) : f(b) { f = true; }
+    ~Flag() { f = false; }
+  } in_notice(in_write_notice_);
+  if (filter_) {
+    TxExpValue v = filter_->Evaluate();
+    const bool pass = v.type == TxExpType::Boolean && v.logical;
+    if (pass)
+      filter_set_.Include(n);
+    else
+      filter_set_.Exclude(n);
+  }
+  for (auto& slot : slots_)
+    if (slot) slot->RecordWritten(n, recno_written == 0);
+  if (master_ && state_ == State::kNormal) {
+    master_->SyncRecord(n);
+    at_end_ = at_begin_ = false;
+  }
+}
+
+void TTableHandler::FilesFlushed() {
+  for (auto& slot : slots_)
+    if (slot) slot->Flush();
+}
+
+// ---- read-ahead ----------------------------------------------------------------------------
+
+void TTableHandler::AllowReadAhead(bool allowed) {
+  read_ahead_allowed_ = allowed;
+  if (!allowed) SetReadAhead(false);
+}
+
+void TTableHandler::SetReadAhead(bool on) {
+  read_ahead_on_ = on && read_ahead_allowed_;
+  ahead_size_ = 0;
+}
+
+size_t TTableHandler::Read(void* buffer, size_t count, uint64_t offset) {
+  const uint32_t rec_len = record_length();
+  const bool record_read = read_ahead_on_ && rec_len > 0 && count == rec_len &&
+                           offset >= header_length();
+  if (!record_read) return TDbfFields::Read(buffer, count, offset);
+  if (offset < ahead_start_ || offset + count > ahead_start_ + ahead_size_) {
+    // Refill from the requested record: as many whole records as fit.
+    const size_t records = std::max<size_t>(1, kReadAheadBytes / rec_len);
+    ahead_.resize(records * rec_len);
+    ahead_start_ = offset;
+    ahead_size_ = TDbfFields::Read(ahead_.data(), ahead_.size(), offset);
+    ahead_size_ -= ahead_size_ % rec_len;
+    if (count > ahead_size_) {
+      ahead_size_ = 0;
+      return TDbfFields::Read(buffer, count, offset);
+    }
+  }
+  std::memcpy(buffer, ahead_.data() + (offset - ahead_start_), count);
+  return count;
+}
+
+void TTableHandler::Write(const void* buffer, size_t count, uint64_t offset) {
+  TDbfFields::Write(buffer, count, offset);
+  if (ahead_size_ == 0) return;
+  // Keep the buffered range equal to the file.
+  const uint64_t begin = std::max(offset, ahead_start_);
+  const uint64_t end = std::min(offset + count, ahead_start_ + ahead_size_);
+  if (begin < end)
+    std::memcpy(ahead_.data() + (begin - ahead_start_),
+                static_cast<const char*>(buffer) + (begin - offset), end - begin);
+}
+
+void TTableHandler::RequireExclusive(const char* operation) const {
+  if (shared())
+    throw EXbError(fmt::sprintf("%s requires full access to file %s", operation, path()));
+}
+
+}  // namespace fidora

@@ -1,0 +1,219 @@
+// TTableHandler: one open table with its open index files. It keeps the master order (a tag
+// of an open index file, or physical order), moves through records in that order hiding
+// deleted records and records outside the filter, seeks keys, keeps every open index current
+// when records are written, locks the index files under the Clipper protocol, and performs
+// pack, zap, copy, index creation and reindex.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/dbf/dbf_fields.h"
+#include "engine/expr/exp_handler.h"
+#include "engine/expr/exp_user_link.h"
+#include "engine/index/ntx_file.h"
+#include "engine/table/filter_set.h"
+#include "engine/table/table_bindings.h"
+
+namespace fidora {
+
+class TTableHandler : public TDbfFields {
+ public:
+  static constexpr int kIndexSlots = 63;
+  static constexpr size_t kReadAheadBytes = 32768;
+  enum class State { kNormal, kBuilding };
+
+  TTableHandler(const std::string& path, bool shared, bool read_write);
+  ~TTableHandler() override;
+
+  void Open() override;
+  void Close() override;
+  void SetLockProtocol(TxLokProtocol protocol) override;
+
+  // ---- index files ----
+  // Closes every index file, opens each name of the list (split at ",", ";" and TAB, double
+  // quotes dropped) and selects the tag. Returns 0 on success.
+  int OpenIndexes(const std::string& list, const std::string& tag_name);
+  // Opens one index file into the lowest free slot; -1 when it is already open.
+  int OpenIndex(const std::string& name);
+  void CloseIndexes();
+  int TagCount() const;
+  // Tag number n (1-based, across the open files in slot order), nullptr when none.
+  TNtxTag* TagByNumber(int n);
+  TNtxFile* IndexFileOfTag(const std::string& tag_name);
+  std::vector<TNtxFile*> IndexFiles();
+  // Selects the master order (empty: physical order); returns the slot of the file, 0 for
+  // physical order. Raises "Cannot find index tag %s".
+  int SetOrder(const std::string& tag_name, bool keep_position);
+  TNtxTag* MasterTag() { return master_; }
+  const std::string& MasterName() const { return master_name_; }
+
+  // ---- navigation ----
+  // n > 0: that record as it is; 0: blank and at end; kRecNext, kRecPrevious, kRecFirst,
+  // kRecLast, kRecSame: in master order, deleted and filtered records passed over.
+  bool ReadRecord(int64_t n);
+  void Skip(int64_t n);
+  // Seeks a key in the master order (exact and near settings below).
+  bool Find(const std::string& key);
+  // Finds the first record whose listed fields (";"-separated) hold the values.
+  bool Locate(const std::string& fields, const std::vector<std::string>& values,
+              uint32_t start_record, bool partial, bool case_insensitive);
+  uint32_t CountRecords(bool exact);
+
+  bool Eof() const { return at_end_; }
+  bool Bof() const { return at_begin_; }
+  bool Found() const { return found_; }
+  bool NotInOrder() const { return not_in_order_; }
+  void set_exact(bool on) { exact_ = on; }
+  bool exact() const { return exact_; }
+  void set_near(bool on) { near_ = on; }
+  void set_use_deleted(bool on) { use_deleted_ = on; }
+  bool use_deleted() const { return use_deleted_; }
+
+  // ---- filter ----
+  // Compiles the filter and builds its record set; "Filter expression must return boolean
+  // result" when it is not logical. Empty text drops it.
+  void SetFilter(const std::string& text, bool case_insensitive, bool partial);
+  void SetFilterRequested(bool on);
+  bool FilterOn() const { return filter_on_; }
+  void RefreshFilter();
+
+  // ---- writes (index files locked around each) ----
+  void WriteRecord(uint32_t n);
+  uint32_t AppendRecord();
+  void Delete();
+  void Recall();
+
+  // ---- whole-table operations ----
+  void IndexOn(const std::string& file_name, const std::string& tag_name,
+               const std::string& key_expr, const std::string& for_expr, bool unique,
+               bool ascending);
+  void Reindex();
+  void CopyFile(const std::string& target);
+  void Pack();
+  void Zap();
+
+  void SetReadAhead(bool on);
+  void AllowReadAhead(bool allowed);
+
+  // Progress notices (stat1, stat2, stat3) of long operations.
+  void StatusNotice(long stat1, long stat2, long stat3) override;
+
+  // Every open index file locked for the guard's life (with the lock-indexes flag).
+  class IndexLock {
+   public:
+    explicit IndexLock(TTableHandler& table);
+    ~IndexLock();
+    IndexLock(const IndexLock&) = delete;
+    IndexLock& operator=(const IndexLock&) = delete;
+
+   private:
+    void Release();
+    TTableHandler& table_;
+    size_t locked_ = 0;
+  };
+
+  // Expression and index views of this table.
+  TxExpUserLink& Link() { return *link_; }
+  TTableIndexView& IndexView() { return index_view_; }
+  bool EvaluatingBeforeImage() const { return before_image_mode_; }
+  // Runs f with the before-image of the written record in the record buffer.
+  template <class F>
+  auto WithBeforeImage(F&& f);
+  State state() const { return state_; }
+  bool in_write_notice() const { return in_write_notice_; }
+
+ protected:
+  void RecordRead() override;
+  void RecordWritten(uint32_t recno) override;
+  void FilesFlushed() override;
+  bool IndexInFirstSlot() const override { return slots_[0] != nullptr; }
+  size_t Read(void* buffer, size_t count, uint64_t offset) override;
+  void Write(const void* buffer, size_t count, uint64_t offset) override;
+  // Whether the current record passes the filter (slot 58).
+  virtual bool RecordVisible();
+
+ private:
+  friend class TTableIndexView;
+  bool Visible();
+  uint32_t StepTag(int64_t code);
+  uint32_t StepFilterSet(int64_t code);
+  std::string IndexPath(const std::string& name) const;
+  std::unique_ptr<TNtxFile> OpenNtx(const std::string& path);
+  void BuildFilterSet();
+  bool LocateByTag(TNtxTag& tag, const std::string& fields, const std::vector<std::string>& values,
+                   bool partial);
+  bool LocateByScan(const std::string& fields, const std::vector<std::string>& values,
+                    uint32_t start_record, bool partial, bool case_insensitive);
+  void RequireExclusive(const char* operation) const;
+
+  TTableFieldAccess access_;
+  TTableIndexView index_view_;
+  std::unique_ptr<TxExpUserLink> link_;
+
+  std::array<std::unique_ptr<TNtxFile>, kIndexSlots> slots_;
+  TNtxTag* master_ = nullptr;
+  std::string master_name_;
+
+  bool at_end_ = false, at_begin_ = false, found_ = false;
+  bool exact_ = false, near_ = false, position_valid_ = false, not_in_order_ = false;
+  bool use_deleted_ = false;
+  bool lock_indexes_ = false;
+  State state_ = State::kNormal;
+  bool in_write_notice_ = false;
+  bool before_image_mode_ = false;
+
+  // Read-ahead: whole records from first_record_ on.
+  bool read_ahead_allowed_ = true, read_ahead_on_ = false;
+  std::vector<char> ahead_;
+  uint64_t ahead_start_ = 0;
+  size_t ahead_size_ = 0;
+
+  // Filter.
+  std::string filter_text_;
+  std::unique_ptr<TxExpHandler> filter_;
+  bool filter_ci_ = false, filter_partial_ = true;
+  TFilterSet filter_set_;
+  bool filter_requested_ = false, filter_on_ = false;
+};
+
+template <class F>
+auto TTableHandler::WithBeforeImage(F&& f) {
+  std::vector<char> saved(record_buffer(), record_buffer() + record_length());
+  std::copy(before_image(), before_image() + record_length(), record_buffer());
+  before_image_mode_ = true;
+  struct Restore {
+    TTableHandler& t;
+    std::vector<char>& saved;
+    ~Restore() {
+      std::copy(saved.begin(), saved.end(), t.record_buffer());
+      t.before_image_mode_ = false;
+    }
+  } restore{*this, saved};
+  return f();
+}
+
+// A handler owned by a dataset: the dataset's filter-record and status callbacks.
+class TDataSetHandler : public TTableHandler {
+ public:
+  using TTableHandler::TTableHandler;
+  std::function<bool()> on_filter_record;  // false rejects the current record
+  std::function<void(int, int, int)> on_status;
+
+  void StatusNotice(long stat1, long stat2, long stat3) override {
+    if (on_status)
+      on_status(static_cast<int>(stat1), static_cast<int>(stat2), static_cast<int>(stat3));
+  }
+
+ protected:
+  bool RecordVisible() override {
+    if (on_filter_record && !on_filter_record()) return false;
+    return TTableHandler::RecordVisible();
+  }
+};
+
+}  // namespace fidora

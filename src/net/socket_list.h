@@ -1,0 +1,54 @@
+// TSocketList: the 200 connection slots, made once and reused. A slot (TSocketFifo) is the
+// receive buffer of one connection together with its request record; it is found by the
+// connection's socket handle. Each operation holds the list's lock.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+
+#include "net/fifo.h"
+#include "protocol/rx_tx.h"
+
+namespace fidora {
+
+class TSocketFifo : public TFifo {
+ public:
+  bool InUse = false;
+  int32_t OwnerHandle = 0;
+  TRxTx RxTx;
+
+  // A request of this slot is being dispatched; its next request waits until that returns.
+  bool Busy = false;
+  // Counts the connections that took the slot, so a dispatch notices that its own went away.
+  uint64_t Generation = 0;
+  // Leading unread bytes already known to hold no LF (saves rescanning a long line).
+  int ScannedWithoutLf = 0;
+};
+
+class TSocketList {
+ public:
+  static constexpr int kSlotCount = 200;
+
+  // Takes the first free slot (1 to 200), empties its buffer and record, and gives it to the
+  // handle. A slot whose dispatch is still running is not free. EAssertionFailed
+  // "Out of memory when allocating sockets" when every slot is taken.
+  TSocketFifo& AllocateSlot(int32_t handle);
+  // Frees the slot of the handle. EAssertionFailed
+  // "Trying to deallocate a socket that does not exist." when it has none.
+  void ReleaseSlot(int32_t handle);
+  // The slot in use by the handle, or nullptr.
+  TSocketFifo* FindSlot(int32_t handle);
+
+  // Slot number n, 1 to 200.
+  TSocketFifo& Slot(int n) { return slots_.at(static_cast<size_t>(n - 1)); }
+  int SlotsInUse();
+
+ private:
+  std::mutex lock_;
+  std::array<TSocketFifo, kSlotCount> slots_;
+};
+
+TSocketList& SocketList();
+
+}  // namespace fidora

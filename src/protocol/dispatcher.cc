@@ -1,0 +1,123 @@
+#include "protocol/dispatcher.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "protocol/field_helpers.h"
+#include "protocol/operator_view.h"
+#include "protocol/server_commands.h"
+#include "protocol/transaction_log.h"
+
+namespace fidora {
+
+namespace {
+
+struct TCommandEntry {
+  std::string_view word;
+  TCommandHandler handler;
+  bool by_reference = false;
+};
+
+std::vector<TCommandEntry>& CommandTable() {
+  static std::vector<TCommandEntry> table = {
+      {"DBF", nullptr},
+      {"VERS", Net_Vers},
+      {"SHOPPER", nullptr},
+      {"CLUB", nullptr},
+      {"VOUCHER", nullptr},
+      {"NOW", Net_Now},
+      {"GLOBAL", nullptr},
+      {"REINDEX", nullptr},
+      {"FILE", nullptr},
+      {"NAME", Net_Name},
+      {"STOCK", nullptr},
+      {"HELP", Net_Help},
+      {"DEBTOR", nullptr},
+  };
+  return table;
+}
+
+TCommandEntry* FindCommand(std::string_view word) {
+  for (TCommandEntry& entry : CommandTable())
+    if (entry.word == word) return &entry;
+  return nullptr;
+}
+
+void SendReply(TRxTx& rx) {
+  const TLines& reply = rx.Reply();
+  if (reply.empty() || !rx.Socket) return;
+  if (reply.size() == 1) {
+    rx.Socket->WriteText(reply.front() + "\r\n");
+  } else {
+    rx.Socket->WriteStream(std::make_unique<TMemorySource>(EncodeReply(reply)));
+  }
+  if (Operator().IsVisible()) Operator().ShowReply(reply, reply.size() == 1);
+}
+
+void SendFileAfterReply(TRxTx& rx) {
+  if (IsBlank(rx.SendFileName) || !rx.Socket) return;
+  if (auto file = TFileSource::Open(rx.SendFileName)) rx.Socket->WriteStream(std::move(file));
+}
+
+}  // namespace
+
+const std::vector<std::string_view>& CommandWords() {
+  static const std::vector<std::string_view> words = [] {
+    std::vector<std::string_view> result;
+    for (const TCommandEntry& entry : CommandTable()) result.push_back(entry.word);
+    return result;
+  }();
+  return words;
+}
+
+void SetCommandHandler(std::string_view word, TCommandHandler handler, bool by_reference) {
+  TCommandEntry* entry = FindCommand(word);
+  if (!entry) throw std::invalid_argument("not a command word: " + std::string(word));
+  entry->handler = std::move(handler);
+  entry->by_reference = by_reference;
+}
+
+std::string EncodeReply(const TLines& reply) {
+  if (reply.empty()) return {};
+  if (reply.size() == 1) return reply.front() + "\r\n";
+  size_t length = 0;
+  for (const std::string& line : reply) length += line.size() + 2;
+  std::string block = "B\xA6" + std::to_string(length) + "\xA6" "C\r\n";
+  block.reserve(block.size() + length);
+  for (const std::string& line : reply) {
+    block += line;
+    block += "\r\n";
+  }
+  return block;
+}
+
+void Net_Dispatch(TRxTx& rx) {
+  if (Operator().IsVisible()) Operator().ShowRequest(rx.Request());
+  LogTransaction(rx.Request(), "IN");
+  rx.SendFileName.clear();
+  rx.LineIndex = 0;
+  const std::string line = UpperCase(CurrentLine(rx));
+  rx.Reply().clear();
+  rx.StopWatch().Reset();
+  rx.StopWatch().Start();
+  rx.Parser().SetSeparator(kFieldSeparator);
+  rx.Parser().SetLine(line);
+
+  const std::string word = rx.Parser().Field(1);
+  const TCommandEntry* entry = FindCommand(word);
+  if (!entry || !entry->handler) {
+    ReplyUnknownCommand(rx, word);
+  } else if (entry->by_reference) {
+    entry->handler(rx);
+  } else {
+    TRxTx copy = rx;
+    entry->handler(copy);
+  }
+
+  SendReply(rx);
+  LogTransaction(rx.Reply(), "OUT");
+  SendFileAfterReply(rx);
+  rx.SendFileName.clear();
+}
+
+}  // namespace fidora

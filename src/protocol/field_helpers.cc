@@ -1,0 +1,88 @@
+#include "protocol/field_helpers.h"
+
+#include <fmt/format.h>
+
+namespace fidora {
+
+namespace {
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
+}  // namespace
+
+std::string Trim(std::string_view text) {
+  size_t first = 0;
+  size_t last = text.size();
+  while (first < last && IsTrimmed(text[first])) ++first;
+  while (last > first && IsTrimmed(text[last - 1])) --last;
+  return std::string(text.substr(first, last - first));
+}
+
+char UpperCaseChar(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  if (b >= 'a' && b <= 'z') return static_cast<char>(b - 32);
+  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 32);
+  switch (b) {
+    case 0x9A: return '\x8A';  // s caron
+    case 0x9C: return '\x8C';  // oe
+    case 0x9E: return '\x8E';  // z caron
+    case 0xFF: return '\x9F';  // y diaeresis
+    default: return c;
+  }
+}
+
+std::string UpperCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = UpperCaseChar(c);
+  return result;
+}
+
+std::string NextField(std::string& line) {
+  const size_t separator = line.find(kFieldSeparator);
+  std::string field;
+  if (separator == std::string::npos) {
+    field.swap(line);
+  } else {
+    field = line.substr(0, separator);
+    line.erase(0, separator + 1);
+  }
+  return field;
+}
+
+std::string NextFieldU(std::string& line) { return UpperCase(Trim(NextField(line))); }
+
+std::string TextBefore(std::string_view text, std::string_view delimiter) {
+  const size_t at = text.find(delimiter);
+  if (at == std::string_view::npos || delimiter.empty()) return {};
+  return std::string(text.substr(0, at));
+}
+
+std::string TextAfter(std::string_view text, std::string_view delimiter) {
+  const size_t at = text.find(delimiter);
+  if (at == std::string_view::npos || delimiter.empty()) return {};
+  return std::string(text.substr(at + delimiter.size()));
+}
+
+std::string PadRight(std::string_view text, int width, char fill) {
+  std::string result(text);
+  if (width > 0 && result.size() < static_cast<size_t>(width))
+    result.append(static_cast<size_t>(width) - result.size(), fill);
+  return result;
+}
+
+bool IsBlank(std::string_view text) {
+  for (char c : text)
+    if (!IsTrimmed(c)) return false;
+  return true;
+}
+
+std::string FormatMoney(TMoney amount, bool with_sign) {
+  const bool negative = amount < 0;
+  // Unsigned, so that the most negative amount has an absolute value too.
+  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
+  const uint64_t cents = (magnitude + 50) / 100;
+  std::string result = negative ? "-" : "";
+  if (with_sign) result += kCurrencySymbol;
+  result += fmt::format("{}.{:02}", cents / 100, cents % 100);
+  return result;
+}
+
+}  // namespace fidora

@@ -1,0 +1,52 @@
+#include "shell/headless_console.h"
+
+#include <fmt/format.h>
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "protocol/server_settings.h"
+#include "protocol/status_log.h"
+#include "shell/message_box_text.h"
+
+namespace fidora {
+
+std::string OneLine(std::string_view text) {
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    line += (text[i] == '\n' || text[i] == '\r') ? ' ' : text[i];
+  }
+  return line;
+}
+
+void THeadlessConsole::ShowProgress(std::string_view text) {
+  fmt::print(stderr, "{}\n", OneLine(text));
+}
+
+void THeadlessConsole::AddLogLine(std::string_view text) {
+  fmt::print(stderr, "{}\n", OneLine(text));
+}
+
+void THeadlessConsole::ShowInfo(std::string_view message, std::string_view caption) {
+  const std::string line = fmt::format("{}: {}", caption, OneLine(MessageBoxText(message)));
+  fmt::print(stderr, "{}\n", line);
+  // The status log reports its own failures here: those reach standard error only.
+  if (in_message_ || ServerSettings().DataPath.empty()) return;
+  in_message_ = true;
+  try {
+    StatusLog(line);
+  } catch (const std::exception& e) {
+    fmt::print(stderr, "{}\n", e.what());
+  }
+  in_message_ = false;
+}
+
+bool THeadlessConsole::AskYesNo(std::string_view message, std::string_view caption) {
+  fmt::print(stderr, "{}: {} -> No\n", caption, OneLine(MessageBoxText(message)));
+  return false;
+}
+
+void THeadlessConsole::ProcessEvents() { QCoreApplication::processEvents(); }
+
+}  // namespace fidora

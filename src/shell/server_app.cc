@@ -1,0 +1,169 @@
+#include "shell/server_app.h"
+
+#include <fmt/format.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+
+#include "protocol/application_errors.h"
+#include "protocol/operator_view.h"
+#include "protocol/server_settings.h"
+#include "protocol/status_log.h"
+#include "protocol/transaction_log.h"
+#include "shell/config_file.h"
+#include "shell/crash_report.h"
+#include "shell/data_path.h"
+#include "shell/headless_console.h"
+#include "shell/instance_guard.h"
+#include "shell/options.h"
+#include "shell/server_main.h"
+#include "shell/version.h"
+
+namespace fidora {
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitNoDataPath = 2;
+
+int signal_pipe[2] = {-1, -1};
+
+extern "C" void OnSignal(int number) {
+  const unsigned char byte = static_cast<unsigned char>(number);
+  [[maybe_unused]] const ssize_t ignored = ::write(signal_pipe[1], &byte, 1);
+}
+
+// Turns SIGTERM and SIGINT into an orderly end of the event loop, and SIGUSR1 (the debug break)
+// into an error report; the handlers only write to a pipe that the event loop watches.
+class TSignalWatcher {
+ public:
+  explicit TSignalWatcher(TCrashReporter& crash) : crash_(crash) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signal_pipe) != 0)
+      throw std::runtime_error("cannot create the signal pipe");
+    notifier_ = std::make_unique<QSocketNotifier>(signal_pipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { Drain(); });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : {SIGTERM, SIGINT, SIGUSR1}) ::sigaction(number, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+  }
+  ~TSignalWatcher() {
+    for (int number : {SIGTERM, SIGINT, SIGUSR1}) std::signal(number, SIG_DFL);
+    notifier_.reset();
+    ::close(signal_pipe[0]);
+    ::close(signal_pipe[1]);
+  }
+  TSignalWatcher(const TSignalWatcher&) = delete;
+  TSignalWatcher& operator=(const TSignalWatcher&) = delete;
+
+ private:
+  void Drain() {
+    unsigned char byte = 0;
+    if (::read(signal_pipe[0], &byte, 1) != 1) return;
+    if (byte == SIGUSR1) {
+      crash_.Report("Debug Break Thread", "Debug break by user pressed Ctrl+Shift+End");
+    } else {
+      QCoreApplication::quit();
+    }
+  }
+
+  TCrashReporter& crash_;
+  std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+bool FindDataPath(const TOptions& options, std::string& config_path) {
+  if (options.data_dir) return SetDataPath(std::filesystem::absolute(*options.data_dir).string());
+  config_path = ConfigFilePath(options.config_file);
+  return LoadDataPath(TConfigFile(config_path));
+}
+
+void ExplainMissingDataPath(const std::string& config_path) {
+  const std::string where =
+      config_path.empty() ? "the configuration file (--config FILE)" : config_path;
+  fmt::print(stderr,
+             "Fidora cannot start: no valid data directory (TRACKER.DBF was not found in "
+             "\"{}\").\nGive the data directory with --data-dir DIR, or set {}=DIR in "
+             "section [{}] of {}.\n",
+             ServerSettings().DataPath, kConfigKey, kConfigSection, where);
+}
+
+}  // namespace
+
+int RunServer(int argc, char** argv) {
+  TOptions options;
+  try {
+    options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::invalid_argument& e) {
+    fmt::print(stderr, "fidora: {}\n{}", e.what(), kUsage);
+    return kExitFailure;
+  }
+  if (options.show_help) {
+    fmt::print("{}", kUsage);
+    return 0;
+  }
+  if (options.show_version) {
+    fmt::print("Fidora V{}\n", VersionString(false));
+    return 0;
+  }
+
+  QCoreApplication app(argc, argv);
+  THeadlessConsole console;
+  SetOperator(&console);
+
+  TInstanceGuard guard;
+  switch (guard.Acquire()) {
+    case TInstanceGuard::TResult::Owned:
+      break;
+    case TInstanceGuard::TResult::AlreadyRunning:
+      Operator().ShowInfo("Fidora is already running.", "Try Alt-TAB");
+      return kExitFailure;
+    case TInstanceGuard::TResult::Failed:
+      fmt::print(stderr, "Fidora cannot take its single-instance lock {}\n",
+                 TInstanceGuard::LockFilePath());
+      return kExitFailure;
+  }
+  ServerSettings().Version = VersionString(false).substr(0, 20);
+  SetTransactionLogEnabled(options.log_transactions);
+
+  TCrashReporter crash;
+  SetApplicationErrorHandler(
+      [&crash](std::string_view where, std::string_view message) { crash.Report(where, message); });
+  TSignalWatcher signal_watcher(crash);
+
+  int status = kExitFailure;
+  {
+    TServerMain main(options.port, options.second_port);
+    try {
+      main.Create();
+    } catch (const std::exception& e) {
+      fmt::print(stderr, "Fidora cannot start: {}\n", e.what());
+      return kExitFailure;
+    }
+    Operator().ShowProgress("Loading...");
+    std::string config_path;
+    if (!FindDataPath(options, config_path)) {
+      ExplainMissingDataPath(config_path);
+      return kExitNoDataPath;
+    }
+    RunGuarded("Startup", [&] {
+      crash.SetFolder(ServerSettings().DataPath + "Debug/");
+      StatusLog("Fidora Started : V" + ServerSettings().Version);
+    });
+    status = QCoreApplication::exec();
+    main.Close();
+    main.Destroy();
+  }
+  SetApplicationErrorHandler(nullptr);
+  SetOperator(nullptr);
+  return status;
+}
+
+}  // namespace fidora

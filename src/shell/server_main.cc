@@ -1,0 +1,55 @@
+#include "shell/server_main.h"
+
+#include <QTimer>
+#include <mutex>
+
+#include "net/socket_list.h"
+#include "protocol/application_errors.h"
+#include "protocol/dispatcher.h"
+#include "protocol/operator_view.h"
+#include "protocol/server_settings.h"
+#include "protocol/status_log.h"
+#include "shell/data_path.h"
+
+namespace fidora {
+
+TServerMain::TServerMain(uint16_t port, uint16_t second_port)
+    : listed_events_(SocketList(), &clients_, Net_Dispatch),
+      second_events_(SocketList(), nullptr, Net_Dispatch),
+      ServerSocket(port, listed_events_),
+      SecondServer(second_port, second_events_) {}
+
+TServerMain::~TServerMain() { Close(); }
+
+void TServerMain::Create() {
+  ServerSocket.Activate();
+  SecondServer.Activate();
+  QTimer::singleShot(0, [this] { RunGuarded("DeferredStart", [this] { DeferredStart(); }); });
+}
+
+void TServerMain::ApplyDataPath() {
+  const std::lock_guard lock(ServerLock());
+  const std::string& data_path = ServerSettings().DataPath;
+  Operator().AddLogLine("Set Data Path : " + data_path);
+  EnsureDir(data_path + "Debug");
+}
+
+void TServerMain::DeferredStart() {
+  ApplyDataPath();
+  Operator().AddLogLine("Fidora : V" + ServerSettings().Version + " - listening on ports " +
+                        std::to_string(ServerSocket.Port()) + " and " +
+                        std::to_string(SecondServer.Port()));
+}
+
+void TServerMain::Close() {
+  SecondServer.Deactivate();
+  ServerSocket.Deactivate();
+}
+
+void TServerMain::Destroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  RunGuarded("Destroy", [] { StatusLog("Server Shutdown"); });
+}
+
+}  // namespace fidora

@@ -1,0 +1,47 @@
+// TServerMain: the server's core as the main window owns it: the two listeners (`ServerSocket`
+// on the listed port, `SecondServer`), the client list of the listed port, the deferred start
+// and the orderly close. A window (or the headless console) shows what it reports through the
+// operator view.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "net/client_list.h"
+#include "net/connection_events.h"
+#include "net/server_socket.h"
+
+namespace fidora {
+
+class TServerMain {
+ public:
+  TServerMain(uint16_t port, uint16_t second_port);
+  ~TServerMain();
+  TServerMain(const TServerMain&) = delete;
+  TServerMain& operator=(const TServerMain&) = delete;
+
+  // The creation work: opens ServerSocket, then SecondServer, and posts the deferred start to
+  // the event loop. Throws when a port cannot be had.
+  void Create();
+  // Makes the running server use DataPath (holding ServerLock).
+  static void ApplyDataPath();
+  // Closes SecondServer, then ServerSocket; every connection ends.
+  void Close();
+  // Writes "Server Shutdown" to the status log (once). Not called when start-up stopped
+  // before the event loop ran.
+  void Destroy();
+
+  const TClientList& Clients() const { return clients_; }
+
+ private:
+  void DeferredStart();
+
+  TClientList clients_;
+  TConnectionEvents listed_events_;
+  TConnectionEvents second_events_;
+  TServerSocket ServerSocket;
+  TServerSocket SecondServer;
+  bool destroyed_ = false;
+};
+
+}  // namespace fidora

@@ -1,0 +1,207 @@
+// The table handler on real files: ordered navigation, seeks, index upkeep, pack and zap.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/dbf/xb_error.h"
+#include "table_fixture.h"
+
+namespace fidora::test {
+namespace {
+
+using Recs = std::vector<uint32_t>;
+
+TEST(TableHandler, IndexOnAnEmptyTableGivesTheDocumentedFile) {
+  TempDir dir;
+  auto t = OpenHandler(MakeTable(dir, "club"));
+  t->IndexOn(dir.dir() + "club.ntx", "", "UPPER(NAME)", "", false, true);
+  EXPECT_EQ(t->TagCount(), 0);  // IndexOn leaves no index file open
+  EXPECT_EQ(std::filesystem::file_size(dir / "club.ntx"), 2048u);
+  TIndexDiskStorage s(dir.dir() + "club.ntx", false, false, false);
+  const NtxWalk w = WalkNtx(s);
+  EXPECT_EQ(w.header.key_size, 16);
+  EXPECT_EQ(w.header.max_items, 38);
+  EXPECT_EQ(w.header.root, 1024u);
+  EXPECT_EQ(w.header.key_expr, "UPPER(NAME)");
+}
+
+struct Shop {
+  TempDir dir;
+  std::unique_ptr<TTableHandler> t;
+  Shop() {
+    t = OpenHandler(MakeTable(dir, "shop"));
+    const char* names[] = {"pear", "Apple", "fig", "apricot", "banana", "cherry"};
+    const int nums[] = {5, -10, 0, -5, 12, 3};
+    for (int i = 0; i < 6; ++i) AppendRow(*t, names[i], nums[i], i % 2 ? "" : "01/03/2024");
+    t->IndexOn(dir.dir() + "names.ntx", "", "UPPER(NAME)", "", false, true);
+    t->IndexOn(dir.dir() + "nums.ntx", "", "NUM", "", false, true);
+    t->IndexOn(dir.dir() + "days.ntx", "", "DTOS(DAY)+UPPER(NAME)", "", false, false);
+    t->OpenIndexes("names.ntx;nums.ntx, days.ntx", "NAMES");
+  }
+};
+
+TEST(TableHandler, NavigatesInTagOrderAndHidesDeletedRecords) {
+  Shop s;
+  TTableHandler& t = *s.t;
+  EXPECT_EQ(Walk(t), (Recs{2, 4, 5, 6, 3, 1}));
+  t.SetOrder("nums", true);
+  EXPECT_EQ(Walk(t), (Recs{2, 4, 3, 6, 1, 5}));  // -10, -5, 0, 3, 5, 12
+  t.SetOrder("DAYS", false);
+  EXPECT_EQ(Walk(t), (Recs{1, 3, 5, 6, 4, 2}));  // descending: dated first
+  t.SetOrder("NAMES", false);
+  t.ReadRecord(4);
+  t.Delete();
+  t.ReadRecord(2);
+  t.Delete();
+  EXPECT_EQ(Walk(t), (Recs{5, 6, 3, 1}));
+  EXPECT_TRUE(t.ReadRecord(2));  // by number a deleted record is still read
+  t.set_use_deleted(true);
+  EXPECT_EQ(Walk(t), (Recs{2, 4, 5, 6, 3, 1}));
+  t.SetOrder("", false);
+  EXPECT_EQ(Walk(t), (Recs{1, 2, 3, 4, 5, 6}));
+  EXPECT_THROW(t.SetOrder("NOPE", false), EXbError);
+}
+
+TEST(TableHandler, FindHonoursExactAndNear) {
+  Shop s;
+  TTableHandler& t = *s.t;
+  EXPECT_TRUE(t.Find("AP"));
+  EXPECT_EQ(t.recno(), 2u);  // APPLE
+  t.set_exact(true);
+  EXPECT_FALSE(t.Find("AP"));
+  EXPECT_TRUE(t.Eof());
+  EXPECT_EQ(t.recno(), 1u);  // the bottom record (PEAR) is current
+  EXPECT_TRUE(t.Find("FIG"));
+  EXPECT_EQ(t.recno(), 3u);
+  t.set_exact(false);
+  t.set_near(true);
+  EXPECT_FALSE(t.Find("CA"));
+  EXPECT_FALSE(t.Eof());
+  EXPECT_EQ(t.recno(), 6u);  // CHERRY, the next greater key
+  t.set_near(false);
+  EXPECT_FALSE(t.Find("ZZZ"));
+  EXPECT_TRUE(t.Eof());
+
+  t.SetOrder("NUMS", false);
+  EXPECT_TRUE(t.Find("-5"));
+  EXPECT_EQ(t.recno(), 4u);
+}
+
+TEST(TableHandler, SkipAndFilter) {
+  TempDir dir;
+  auto t = OpenHandler(MakeTable(dir, "four"));
+  for (int i = 1; i <= 4; ++i) AppendRow(*t, fmt::format("N{}", i), i);
+  t->set_use_deleted(true);
+  t->ReadRecord(3);
+  t->Skip(5);
+  EXPECT_EQ(t->recno(), 4u);
+  EXPECT_TRUE(t->Eof());
+
+  t->SetFilterRequested(true);
+  t->SetFilter("NUM > 1 .AND. NUM < 4", false, true);
+  EXPECT_EQ(Walk(*t), (Recs{2, 3}));
+  t->ReadRecord(2);
+  t->SetFieldText("NUM", "9");
+  t->WriteRecord(2);  // the written record leaves the filter set
+  EXPECT_EQ(Walk(*t), (Recs{3}));
+  t->SetFilter("NUM > 100", false, true);
+  EXPECT_FALSE(t->ReadRecord(kRecFirst));
+  EXPECT_TRUE(t->Eof() && t->Bof());
+  EXPECT_THROW(t->SetFilter("NAME", false, true), EXbError);
+  EXPECT_EQ(t->CountRecords(false), 4u);
+}
+
+TEST(TableHandler, WritesKeepEveryOpenIndexCurrent) {
+  Shop s;
+  TTableHandler& t = *s.t;
+  for (int i = 0; i < 150; ++i) AppendRow(t, fmt::format("name{:03d}", (i * 37) % 150), i - 75);
+  for (uint32_t r = 1; r <= t.record_count(); r += 3) {
+    t.ReadRecord(r);
+    t.SetFieldText("NAME", fmt::format("edited{}", r));
+    t.SetFieldText("NUM", std::to_string(1000 - static_cast<int>(r)));
+    t.WriteRecord(r);
+  }
+  for (const char* f : {"NAMES", "NUMS", "DAYS"}) {
+    const auto problems = CheckIndex(t, f);
+    EXPECT_TRUE(problems.empty()) << f << ": " << problems.front();
+  }
+  EXPECT_TRUE(t.Find("EDITED100"));
+  EXPECT_EQ(t.recno(), 100u);
+}
+
+TEST(TableHandler, LocateUsesATagOrScans) {
+  Shop s;
+  TTableHandler& t = *s.t;
+  EXPECT_TRUE(t.Locate("NAME", {"FIG"}, 0, false, true));
+  EXPECT_EQ(t.recno(), 3u);
+  EXPECT_TRUE(t.Locate("NUM", {"-5"}, 0, false, false));
+  EXPECT_EQ(t.recno(), 4u);
+  EXPECT_TRUE(t.Locate("NAME", {"ban"}, 0, true, false));  // partial scan
+  EXPECT_EQ(t.recno(), 5u);
+  EXPECT_FALSE(t.Locate("NAME", {"kiwi"}, 0, false, false));
+}
+
+TEST(TableHandler, PackRebuildsAndReplacesTheTable) {
+  TempDir dir;
+  const std::string path = MakeTable(dir, "packme", true);
+  auto t = OpenHandler(path);
+  for (int i = 1; i <= 10; ++i) {
+    AppendRow(*t, fmt::format("row{:02d}", 11 - i), i);
+    t->SetMemo(t->FieldNo("NOTE"), fmt::format("memo of row {}", i));
+    t->WriteRecord(t->recno());
+  }
+  t->IndexOn(dir.dir() + "rows.ntx", "", "NAME", "", false, true);
+  t->OpenIndexes("rows.ntx", "ROWS");
+  for (uint32_t r : {2u, 5u, 9u}) {
+    t->ReadRecord(r);
+    t->Delete();
+  }
+  const uint32_t header = t->header_length(), rec = t->record_length();
+  t->Pack();
+  EXPECT_EQ(t->record_count(), 7u);
+  EXPECT_EQ(std::filesystem::file_size(path), header + 7 * rec + 1);
+  EXPECT_EQ(Walk(*t), (Recs{7, 6, 5, 4, 3, 2, 1}));  // rows 10..1 without 9, 6, 2 by name
+  { auto p = CheckIndex(*t, "ROWS"); EXPECT_TRUE(p.empty()) << p.front(); }
+  t->ReadRecord(2);
+  EXPECT_EQ(t->FieldText("NAME"), "row08");
+  EXPECT_EQ(t->GetMemo(t->FieldNo("NOTE")), "memo of row 3");
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
+  EXPECT_EQ(files, 3u);  // packme.dbf, packme.dbt, rows.ntx: no temporary file left
+}
+
+TEST(TableHandler, ZapEmptiesTableMemoAndIndexes) {
+  TempDir dir;
+  const std::string path = MakeTable(dir, "zapme", true);
+  auto t = OpenHandler(path);
+  for (int i = 1; i <= 50; ++i) {
+    AppendRow(*t, fmt::format("z{}", i), i);
+    t->SetMemo(t->FieldNo("NOTE"), "some memo text");
+    t->WriteRecord(t->recno());
+  }
+  t->IndexOn(dir.dir() + "z.ntx", "", "NAME", "", false, true);
+  t->OpenIndexes("z.ntx", "Z");
+  t->Zap();
+  EXPECT_EQ(t->record_count(), 0u);
+  EXPECT_EQ(std::filesystem::file_size(path), t->header_length() + 1);
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(t->header_length()));
+  EXPECT_EQ(in.get(), 0x1A);
+  EXPECT_EQ(std::filesystem::file_size(dir / "zapme.dbt"), 512u);
+  EXPECT_EQ(std::filesystem::file_size(dir / "z.ntx"), 2048u);
+  EXPECT_FALSE(t->ReadRecord(kRecFirst));
+  AppendRow(*t, "again", 1);
+  EXPECT_EQ(Walk(*t), Recs{1});
+  { auto p = CheckIndex(*t, "Z"); EXPECT_TRUE(p.empty()) << p.front(); }
+}
+
+TEST(TableHandler, PackAndZapNeedAnExclusiveTable) {
+  TempDir dir;
+  auto t = OpenHandler(MakeTable(dir, "shared"), true);
+  EXPECT_THROW(t->Pack(), EXbError);
+  EXPECT_THROW(t->Zap(), EXbError);
+}
+
+}  // namespace
+}  // namespace fidora::test

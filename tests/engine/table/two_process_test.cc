@@ -1,0 +1,110 @@
+// Two real processes on one table and index: one appends while the other navigates. The
+// navigator sees the writer's keys through the version counter and never loses its place.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "table_fixture.h"
+
+namespace fidora::test {
+namespace {
+
+struct Pipe {
+  int fd[2] = {-1, -1};
+  Pipe() { EXPECT_EQ(pipe(fd), 0); }
+  ~Pipe() {
+    close(fd[0]);
+    close(fd[1]);
+  }
+  void Signal() { EXPECT_EQ(write(fd[1], "x", 1), 1); }
+  void Wait() {
+    char c;
+    EXPECT_EQ(read(fd[0], &c, 1), 1);
+  }
+};
+
+std::string Key(int i) { return fmt::format("K{:04d}", i); }
+
+// The writer: appends the odd keys, then (after the second signal) many more keys.
+[[noreturn]] void Writer(const std::string& path, Pipe& go, Pipe& done) {
+  int status = 0;
+  try {
+    go.Wait();
+    auto t = OpenHandler(path, true);
+    t->OpenIndexes("keys.ntx", "KEYS");
+    for (int i = 1; i < 100; i += 2) AppendRow(*t, Key(i), i);
+    done.Signal();
+    go.Wait();
+    for (int i = 100; i < 400; ++i) AppendRow(*t, Key(i), i);
+    t->Close();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "writer: %s\n", e.what());
+    status = 1;
+  }
+  done.Signal();
+  _exit(status);
+}
+
+TEST(TwoProcesses, ReaderSeesTheWritersKeysAndKeepsItsPlace) {
+  TempDir dir;
+  const std::string path = MakeTable(dir, "shared");
+  std::vector<std::pair<std::string, int>> rows;
+  for (int i = 0; i < 100; i += 2) rows.emplace_back(Key(i), i);
+  FillTable(path, rows);
+  {
+    auto t = OpenHandler(path);
+    t->IndexOn(dir.dir() + "keys.ntx", "", "NAME", "", false, true);
+  }
+  Pipe go, done;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) Writer(path, go, done);
+
+  auto t = OpenHandler(path, true);
+  t->OpenIndexes("keys.ntx", "KEYS");
+  ASSERT_TRUE(t->ReadRecord(kRecFirst));
+  t->Skip(1);
+  EXPECT_EQ(t->FieldText("NAME"), Key(2));
+  go.Signal();
+  done.Wait();
+  // The writer put K0001..K0099 in between; the next key after K0002 is its K0003.
+  std::vector<std::string> seen;
+  for (t->Skip(1); !t->Eof(); t->Skip(1)) seen.push_back(t->FieldText("NAME"));
+  ASSERT_EQ(seen.size(), 97u);
+  for (int i = 3; i < 100; ++i) ASSERT_EQ(seen[i - 3], Key(i));
+
+  // Now both at once: the reader walks forwards and backwards while the writer appends.
+  go.Signal();
+  int walks = 0;
+  bool writer_done = false;
+  while (!writer_done || walks < 2) {
+    std::string previous;
+    size_t count = 0;
+    for (bool ok = t->ReadRecord(kRecFirst); ok; ok = t->ReadRecord(kRecNext)) {
+      const std::string name = t->FieldText("NAME");
+      ASSERT_LT(previous, name) << "walk " << walks;
+      previous = name;
+      ++count;
+    }
+    EXPECT_GE(count, 100u);
+    ++walks;
+    if (!writer_done) {
+      // Poll the writer without blocking.
+      int status = 0;
+      if (waitpid(child, &status, WNOHANG) == child) {
+        writer_done = true;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+      }
+    }
+  }
+  std::vector<std::string> all;
+  for (bool ok = t->ReadRecord(kRecLast); ok; ok = t->ReadRecord(kRecPrevious))
+    all.insert(all.begin(), t->FieldText("NAME"));
+  ASSERT_EQ(all.size(), 400u);
+  for (int i = 0; i < 400; ++i) ASSERT_EQ(all[i], Key(i));
+  const auto problems = CheckIndex(*t, "KEYS");
+  EXPECT_TRUE(problems.empty()) << problems.front();
+}
+
+}  // namespace
+}  // namespace fidora::test

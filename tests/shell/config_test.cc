@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+
+#include "protocol/server_settings.h"
+#include "shell/config_file.h"
+#include "shell/data_path.h"
+#include "shell/headless_console.h"
+#include "shell/message_box_text.h"
+#include "shell/options.h"
+#include "shell/version.h"
+#include "support/temp_dir.h"
+
+namespace fidora {
+namespace {
+
+std::string Contents(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(DataPathTest, NormaliseAddsTheSlashAndKeeps80Characters) {
+  const std::string seventy_nine(79, 'd');
+  const std::string eighty(80, 'd');
+  struct Case {
+    std::string in, out;
+  };
+  const std::vector<Case> cases = {
+      {"/srv/pos", "/srv/pos/"},
+      {"/srv/pos/", "/srv/pos/"},
+      {"", "/"},
+      {"C:\\POS\\DATA", "C:/POS/DATA/"},
+      {seventy_nine, seventy_nine + "/"},
+      {eighty, eighty},
+      {eighty + "/more", eighty},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NormaliseDataPath(c.in), c.out) << c.in;
+}
+
+TEST(DataPathTest, TrackerIsFoundWithoutRegardToCase) {
+  test::TempDir dir;
+  EXPECT_FALSE(SetDataPath(dir.path().string()));
+  EXPECT_EQ(ServerSettings().DataPath, dir.dir());
+  std::ofstream(dir / "Tracker.dbf") << "x";
+  EXPECT_TRUE(SetDataPath(dir.path().string()));
+  EXPECT_EQ(FindNoCase(dir.dir(), "TRACKER.DBF"), "Tracker.dbf");
+  EXPECT_EQ(FindNoCase(dir.dir(), "CLUB.DBF"), std::nullopt);
+}
+
+TEST(DataPathTest, LoadDataPathReadsPospathOfSectionAlias) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir / "pos");
+  std::ofstream(dir / "pos" / "tracker.DBF") << "x";
+  const auto cfg = dir / "vorlund.cfg";
+  std::ofstream(cfg, std::ios::binary)
+      << "[Other]\r\nPOSPATH=/wrong\r\n[alias]\r\n ; comment\r\n  pospath = " << dir.path().string()
+      << "\\pos \r\n";
+  EXPECT_TRUE(LoadDataPath(TConfigFile(cfg.string())));
+  EXPECT_EQ(ServerSettings().DataPath, dir.dir() + "pos/");
+
+  EXPECT_FALSE(LoadDataPath(TConfigFile((dir / "missing.cfg").string())));
+  EXPECT_EQ(ServerSettings().DataPath, "/");
+}
+
+TEST(ConfigFileTest, WritingAKeyKeepsEveryOtherByte) {
+  test::TempDir dir;
+  const auto path = dir / "vorlund.cfg";
+  const std::string before =
+      "; shared with the POS programs\r\n[Alias]\r\nPOS=C:\\POS\r\nPOSPATH=old\r\nX=1\r\n\r\n"
+      "[Printers]\r\nA=B";
+  std::ofstream(path, std::ios::binary) << before;
+  TConfigFile config(path.string());
+  config.WriteString("Alias", "POSPATH", "/srv/pos/");
+  EXPECT_EQ(Contents(path),
+            "; shared with the POS programs\r\n[Alias]\r\nPOS=C:\\POS\r\nPOSPATH=/srv/pos/\r\nX=1\r\n"
+            "\r\n[Printers]\r\nA=B");
+  EXPECT_EQ(config.ReadString("ALIAS", "pospath"), "/srv/pos/");
+}
+
+TEST(ConfigFileTest, WritingAMissingKeyOrSectionAddsIt) {
+  test::TempDir dir;
+  const auto path = dir / "vorlund.cfg";
+  std::ofstream(path, std::ios::binary) << "[Alias]\nPOS=x\n\n[Other]\nK=v";
+  TConfigFile config(path.string());
+  config.WriteString("Alias", "POSPATH", "/p/");
+  EXPECT_EQ(Contents(path), "[Alias]\nPOS=x\nPOSPATH=/p/\n\n[Other]\nK=v");
+
+  TConfigFile fresh((dir / "new.cfg").string());
+  fresh.WriteString("Alias", "POSPATH", "/q/");
+  EXPECT_EQ(Contents(dir / "new.cfg"), "[Alias]\r\nPOSPATH=/q/\r\n");
+  EXPECT_EQ(fresh.ReadString("Alias", "POSPATH"), "/q/");
+  EXPECT_EQ(fresh.ReadString("Alias", "NONE", "dflt"), "dflt");
+}
+
+TEST(ConfigFileTest, PathComesFromTheOptionThenTheEnvironment) {
+  EXPECT_EQ(ConfigFilePath(std::string("/x/my.cfg")), "/x/my.cfg");
+  setenv("FIDORA_CONFIG", "/y/env.cfg", 1);
+  EXPECT_EQ(ConfigFilePath(std::nullopt), "/y/env.cfg");
+  unsetenv("FIDORA_CONFIG");
+  setenv("XDG_CONFIG_HOME", "/z", 1);
+  if (!std::filesystem::exists("/etc/vorlund.cfg")) {
+    EXPECT_EQ(ConfigFilePath(std::nullopt), "/z/vorlund.cfg");
+  }
+}
+
+TEST(OptionsTest, ParsesEveryOption) {
+  const TOptions options =
+      ParseOptions({"--headless", "--data-dir", "/d", "--config=/c.cfg", "--port", "9000",
+                    "--second-port=9001", "--log-transactions"});
+  EXPECT_TRUE(options.headless);
+  EXPECT_EQ(options.data_dir, "/d");
+  EXPECT_EQ(options.config_file, "/c.cfg");
+  EXPECT_EQ(options.port, 9000);
+  EXPECT_EQ(options.second_port, 9001);
+  EXPECT_TRUE(options.log_transactions);
+
+  const TOptions defaults = ParseOptions({});
+  EXPECT_EQ(defaults.port, 7522);
+  EXPECT_EQ(defaults.second_port, 7523);
+  EXPECT_FALSE(defaults.log_transactions);
+  EXPECT_FALSE(defaults.data_dir);
+
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--port", "0"}, {"--port", "70000"}, {"--port", "12x"},
+        {"--data-dir"}, {"--bogus"}, {"--headless=yes"}})
+    EXPECT_THROW(ParseOptions(bad), std::invalid_argument) << bad[0];
+}
+
+TEST(VersionTest, TwoDigitPartsOfTheProjectVersion) {
+  EXPECT_EQ(VersionString(false), FIDORA_EXPECTED_VERSION);
+  EXPECT_EQ(VersionString(true).substr(0, 9), std::string(FIDORA_EXPECTED_VERSION) + " ");
+  EXPECT_EQ(VersionString(true).size(), 13u);
+}
+
+TEST(MessageTextTest, LongMessagesAreCutAndConsoleLinesAreOneLine) {
+  const std::string long_message(250, 'm');
+  EXPECT_EQ(MessageBoxText(long_message), std::string(200, 'm') + "...");
+  EXPECT_EQ(MessageBoxText(std::string(200, 'm')), std::string(200, 'm'));
+  EXPECT_EQ(OneLine("A valid data path has not been found.\r\n\r\nPress YES"),
+            "A valid data path has not been found.  Press YES");
+}
+
+}  // namespace
+}  // namespace fidora

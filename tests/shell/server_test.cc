@@ -1,0 +1,290 @@
+// The real server on free loopback ports, in a temporary data directory with its own runtime
+// directory, driven over TCP.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "support/fidora_process.h"
+#include "support/loopback_socket.h"
+#include "support/temp_dir.h"
+
+namespace fidora {
+namespace {
+
+using std::chrono::milliseconds;
+using test::FidoraProcess;
+using test::LoopbackSocket;
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::StartsWith;
+
+class ServerTest : public ::testing::Test {
+ protected:
+  ServerTest() {
+    std::filesystem::create_directories(data_dir());
+    std::filesystem::create_directories(runtime_dir());
+    std::ofstream(data_dir() / "TRACKER.DBF") << "placeholder";
+  }
+
+  std::filesystem::path data_dir() const { return root_ / "data"; }
+  std::filesystem::path runtime_dir() const { return root_ / "run"; }
+  std::filesystem::path debug_dir() const { return data_dir() / "Debug"; }
+
+  // Every server a test started must end in order on SIGTERM, with status 0 (which also
+  // catches sanitizer reports of the server process).
+  void TearDown() override {
+    for (const auto& server : servers_) {
+      server->Signal(SIGTERM);
+      EXPECT_EQ(server->Wait(), 0) << server->Stderr();
+    }
+  }
+
+  FidoraProcess* Start(std::vector<std::string> extra = {}) {
+    port_ = test::FreeLoopbackPort();
+    second_port_ = test::FreeLoopbackPort();
+    std::vector<std::string> args = {"--headless", "--data-dir", data_dir().string(), "--port",
+                                     std::to_string(port_), "--second-port",
+                                     std::to_string(second_port_)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    servers_.push_back(std::make_unique<FidoraProcess>(root_.path(), runtime_dir(), args));
+    FidoraProcess* server = servers_.back().get();
+    EXPECT_TRUE(server->WaitUntilListening(port_)) << server->Stderr();
+    EXPECT_TRUE(server->WaitUntilListening(second_port_)) << server->Stderr();
+    return server;
+  }
+
+  std::string CrashReports() const {
+    std::string all;
+    if (!std::filesystem::exists(debug_dir())) return all;
+    for (const auto& entry : std::filesystem::directory_iterator(debug_dir()))
+      if (entry.path().filename().string().rfind("crash-", 0) == 0)
+        all += test::ReadFile(entry.path());
+    return all;
+  }
+
+  test::TempDir root_;
+  std::vector<std::unique_ptr<FidoraProcess>> servers_;
+  uint16_t port_ = 0;
+  uint16_t second_port_ = 0;
+};
+
+TEST_F(ServerTest, SegmentedAndPipelinedRequestsAreAnsweredInOrder) {
+  Start();
+  LoopbackSocket terminal(port_);
+  terminal.Send("NO");
+  std::this_thread::sleep_for(milliseconds(50));
+  terminal.Send("W");
+  std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_TRUE(terminal.Silent(milliseconds(100)));
+  terminal.Send("\r\n");
+  const auto now = terminal.ReadReply();
+  ASSERT_EQ(now.size(), 3u);
+  EXPECT_THAT(now[0], StartsWith("TIME\xA6"));
+  EXPECT_THAT(now[1], StartsWith("DATE\xA6"));
+  EXPECT_THAT(now[2], StartsWith("STAT\xA6OK\xA6"));
+
+  terminal.Send("now\r\nNAME\r\n\r\nvers\xA6" "15.17.23\r\n");
+  EXPECT_THAT(terminal.ReadReply()[0], StartsWith("TIME\xA6"));
+  EXPECT_THAT(terminal.ReadReply()[0], StartsWith("NAME\xA6"));
+  EXPECT_THAT(terminal.ReadReply(), ElementsAre("VERS\xA6" FIDORA_EXPECTED_VERSION,
+                                                StartsWith("STAT\xA6OK\xA6")));
+}
+
+TEST_F(ServerTest, ABlockArrivingByteByByteIsAnsweredOnceOnEitherPort) {
+  Start();
+  for (uint16_t port : {port_, second_port_}) {
+    LoopbackSocket terminal(port);
+    const std::string block = "B\xA6" "9\xA6" "C\r\nHELP\r\nX\r\n";
+    for (size_t i = 0; i + 1 < block.size(); ++i) {
+      terminal.Send(block.substr(i, 1));
+      std::this_thread::sleep_for(milliseconds(2));
+    }
+    EXPECT_TRUE(terminal.Silent(milliseconds(100)));
+    terminal.Send(block.substr(block.size() - 1));
+    const auto help = terminal.ReadReply();
+    ASSERT_EQ(help.size(), 25u) << port;
+    EXPECT_EQ(help[2], "Available Commands");
+    EXPECT_EQ(help[23], "\xA6TEXT");
+    terminal.Send("NOW\r\n");  // nothing of the block is left over
+    EXPECT_THAT(terminal.ReadReply()[0], StartsWith("TIME\xA6"));
+  }
+}
+
+TEST_F(ServerTest, UnknownWordsAndBrokenBlockHeadersGetTheUnknownCommandLine) {
+  Start();
+  LoopbackSocket terminal(second_port_);
+  terminal.Send("foo\xA6x\r\nB\xA6zz\xA6" "C\r\nNOW\n");
+  EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"FOO\""));
+  EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"B\""));
+  EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"NO\""));
+}
+
+TEST_F(ServerTest, The201stConnectionIsAcceptedButNeverAnswered) {
+  Start();
+  std::vector<LoopbackSocket> terminals;
+  // One at a time: the listen backlog is 5, and a connection counts once it has been served.
+  for (int i = 0; i < 200; ++i) {
+    terminals.emplace_back(i % 2 ? port_ : second_port_);
+    terminals.back().Send("NOW\r\n");
+    ASSERT_EQ(terminals.back().ReadReply().size(), 3u) << i;
+  }
+
+  LoopbackSocket extra(port_);
+  extra.Send("NOW\r\n");
+  EXPECT_TRUE(extra.Silent(milliseconds(500)));
+  EXPECT_THAT(CrashReports(), HasSubstr("Out of memory when allocating sockets"));
+
+  terminals.front().Close();
+  std::this_thread::sleep_for(milliseconds(200));
+  LoopbackSocket next(port_);
+  next.Send("NOW\r\n");
+  EXPECT_EQ(next.ReadReply().size(), 3u);
+  EXPECT_TRUE(extra.Silent(milliseconds(100)));
+}
+
+TEST_F(ServerTest, APeerResetIsSilentAndAFloodIsCutOff) {
+  Start();
+  {
+    LoopbackSocket terminal(port_);
+    terminal.Send("NOW\r\n");
+    terminal.ReadReply();
+    terminal.Reset();
+  }
+  LoopbackSocket flood(second_port_);
+  LoopbackSocket bystander(port_);
+  const std::string mebibyte(1 << 20, 'x');
+  try {
+    for (int i = 0; i < 65; ++i) flood.Send(mebibyte);
+  } catch (const std::runtime_error&) {
+    // The server may already have closed the connection.
+  }
+  EXPECT_TRUE(flood.ClosedByPeer(milliseconds(10000)));
+  bystander.Send("NOW\r\n");
+  EXPECT_EQ(bystander.ReadReply().size(), 3u);
+  EXPECT_THAT(test::ReadFile(debug_dir() / "STATUS.TXT"),
+              HasSubstr("FS Server - Connection from 127.0.0.1 closed: "));
+  EXPECT_THAT(CrashReports(), Not(HasSubstr("socket error")));
+}
+
+TEST_F(ServerTest, APeerThatReadsLateGetsEveryReplyInOrderAndOthersAreServed) {
+  Start();
+  LoopbackSocket late(port_);
+  constexpr int kRequests = 60000;  // about 17 MB of replies, far more than socket buffers hold
+  std::string burst;
+  for (int i = 0; i < kRequests; ++i) burst += i % 2 ? "HELP\r\n" : "foo\r\n";
+  late.Send(burst);
+  std::this_thread::sleep_for(milliseconds(300));
+  LoopbackSocket bystander(second_port_);
+  bystander.Send("NOW\r\n");
+  EXPECT_EQ(bystander.ReadReply().size(), 3u);
+  for (int i = 0; i < kRequests; ++i) {
+    const auto reply = late.ReadReply();
+    ASSERT_EQ(reply.size(), i % 2 ? 25u : 1u) << i;
+  }
+}
+
+TEST_F(ServerTest, ASecondInstanceIsRefusedAndTheFirstGoesOn) {
+  Start();
+  FidoraProcess second(root_.path(), runtime_dir(),
+                       {"--headless", "--data-dir", data_dir().string(), "--port",
+                        std::to_string(test::FreeLoopbackPort()), "--second-port",
+                        std::to_string(test::FreeLoopbackPort())});
+  EXPECT_EQ(second.Wait(), 1);
+  EXPECT_THAT(second.Stderr(), HasSubstr("Fidora is already running."));
+  LoopbackSocket terminal(port_);
+  terminal.Send("NOW\r\n");
+  EXPECT_EQ(terminal.ReadReply().size(), 3u);
+}
+
+TEST_F(ServerTest, AServerThatDiedDoesNotBlockTheNextStart) {
+  {
+    const uint16_t port = test::FreeLoopbackPort();
+    FidoraProcess crashed(root_.path(), runtime_dir(),
+                          {"--headless", "--data-dir", data_dir().string(), "--port",
+                           std::to_string(port), "--second-port",
+                           std::to_string(test::FreeLoopbackPort())});
+    ASSERT_TRUE(crashed.WaitUntilListening(port));
+    crashed.Signal(SIGKILL);
+    crashed.Wait();
+  }
+  Start();
+  LoopbackSocket terminal(port_);
+  terminal.Send("NOW\r\n");
+  EXPECT_EQ(terminal.ReadReply().size(), 3u);
+}
+
+TEST_F(ServerTest, SigtermAndSigintShutDownInOrder) {
+  for (int number : {SIGTERM, SIGINT}) {
+    auto server = Start();
+    LoopbackSocket terminal(port_);
+    server->Signal(number);
+    EXPECT_EQ(server->Wait(), 0) << server->Stderr();
+    EXPECT_TRUE(terminal.ClosedByPeer(milliseconds(2000)));
+  }
+  const std::string status = test::ReadFile(debug_dir() / "STATUS.TXT");
+  const std::string started = "FS Server - Fidora Started : V" FIDORA_EXPECTED_VERSION "\r\n";
+  const std::string shutdown = "FS Server - Server Shutdown\r\n";
+  ASSERT_THAT(status, HasSubstr(started));
+  EXPECT_LT(status.find(started), status.find(shutdown));
+  EXPECT_EQ(status.size() - status.rfind(shutdown), shutdown.size());  // the last line
+  EXPECT_EQ(std::count(status.begin(), status.end(), '\n'), 4);
+}
+
+TEST_F(ServerTest, TheDebugBreakWritesAReportAndTheServerGoesOn) {
+  FidoraProcess* server = Start();
+  server->Signal(SIGUSR1);
+  for (int i = 0; i < 100 && CrashReports().empty(); ++i)
+    std::this_thread::sleep_for(milliseconds(20));
+  const std::string report = CrashReports();
+  EXPECT_THAT(report, HasSubstr("Debug break by user pressed Ctrl+Shift+End"));
+  EXPECT_THAT(report, HasSubstr("Stack:"));
+  LoopbackSocket terminal(port_);
+  terminal.Send("NOW\r\n");
+  EXPECT_EQ(terminal.ReadReply().size(), 3u);
+}
+
+TEST_F(ServerTest, TheTransactionLogCanBeSwitchedOnAtStart) {
+  auto server = Start({"--log-transactions"});
+  LoopbackSocket terminal(port_);
+  terminal.Send("foo\r\n");
+  terminal.ReadReply();
+  server->Signal(SIGTERM);
+  server->Wait();
+  EXPECT_EQ(test::ReadFile(root_ / "tx.log"),
+            "IN\r\nfoo\r\n\r\nOUT\r\nSTAT\xA6Unknown Command - \"FOO\"\r\n\r\n");
+}
+
+TEST_F(ServerTest, WithoutAValidDataDirectoryItEndsWithStatus2) {
+  std::filesystem::create_directories(root_ / "empty");
+  FidoraProcess server(root_.path(), runtime_dir(),
+                       {"--headless", "--data-dir", (root_ / "empty").string(), "--port",
+                        std::to_string(test::FreeLoopbackPort()), "--second-port",
+                        std::to_string(test::FreeLoopbackPort())});
+  EXPECT_EQ(server.Wait(), 2);
+  EXPECT_THAT(server.Stderr(), HasSubstr("--data-dir"));
+  EXPECT_THAT(server.Stderr(), HasSubstr("POSPATH"));
+  EXPECT_FALSE(std::filesystem::exists(root_ / "empty" / "Debug"));
+}
+
+TEST_F(ServerTest, TheConfigurationFileNamesTheDataDirectory) {
+  const auto cfg = root_ / "vorlund.cfg";
+  std::ofstream(cfg, std::ios::binary) << "[Alias]\r\nPOSPATH=" << data_dir().string() << "\r\n";
+  const uint16_t port = test::FreeLoopbackPort();
+  FidoraProcess server(root_.path(), runtime_dir(),
+                       {"--headless", "--config", cfg.string(), "--port", std::to_string(port),
+                        "--second-port", std::to_string(test::FreeLoopbackPort())});
+  ASSERT_TRUE(server.WaitUntilListening(port)) << server.Stderr();
+  LoopbackSocket terminal(port);
+  terminal.Send("NOW\r\n");
+  EXPECT_EQ(terminal.ReadReply().size(), 3u);
+  EXPECT_THAT(server.Stderr(), HasSubstr("Set Data Path : " + data_dir().string() + "/"));
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.Wait(), 0);
+}
+
+}  // namespace
+}  // namespace fidora
