@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "engine/dbf/dbf_fields.h"
+#include "engine/dbf/xb_error.h"
 #include "tools/dbf/command.h"
 #include "tools/dbf/dump.h"
 #include "tools/dbf/table_access.h"
@@ -32,7 +33,15 @@ void PrintRecord(TDbfFields& t, bool with_recno, std::ostream& out) {
   if (with_recno) (line += std::to_string(t.recno())) += kBar;
   for (int i = 1; i <= t.FieldCount(); ++i) {
     if (i > 1) line += kBar;
-    line += ShownText(t, i);
+    try {
+      line += ShownText(t, i);
+    } catch (const EXbError& e) {
+      // One damaged value must not hide the rest of the table: show its stored bytes.
+      std::cerr << "fidora-dbf: record " << t.recno() << ": " << e.what() << "\n";
+      std::string_view raw = t.FieldRaw(i);
+      while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
+      line += raw;
+    }
   }
   line += '\n';
   out << line;
@@ -70,7 +79,8 @@ void AddDumpExtension(CommandRegistry& registry, DumpExtension extension) {
 void RegisterDumpCommand(CommandRegistry& registry) {
   registry.Add({"dump", "dump TABLE [--recno] [--deleted]",
                 "one line per live record, display texts joined by \"¦\"; --recno puts the "
-                "record number first, --deleted adds deleted records prefixed \"*¦\"",
+                "record number first, --deleted adds deleted records prefixed \"*¦\"; a value "
+                "that cannot be converted is shown as stored, with a warning",
                 Dump});
 }
 

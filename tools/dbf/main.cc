@@ -28,6 +28,25 @@ void RegisterAll(CommandRegistry& registry) {
     group(registry);
 }
 
+// Text wrapped at 80 columns, each line indented by six blanks.
+std::string Wrapped(const std::string& text) {
+  std::string out, line;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    if (!line.empty() && 6 + line.size() + 1 + word.size() > 80) {
+      out += "      " + line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    start = end + 1;
+  }
+  if (!line.empty()) out += "      " + line + "\n";
+  return out;
+}
+
 void PrintHelp(const CommandRegistry& registry, std::ostream& out) {
   out << "usage: fidora-dbf COMMAND ARGS...\n\n"
          "TABLE is the path of a DBF table; \".dbf\" may be left off, and names are found\n"
@@ -35,9 +54,11 @@ void PrintHelp(const CommandRegistry& registry, std::ostream& out) {
          "Values are the stored bytes: no code-page translation is done, bytes above 127\n"
          "are written and read unchanged (the tables keep OEM code page 437 text). Values\n"
          "are separated by \"¦\" in UTF-8 (bytes C2 A6); input lines without it may use the\n"
-         "single byte 166 instead.\n\ncommands:\n";
+         "single byte 166 instead.\n"
+         "Exit status: 0 done, 1 a table error (the message goes to standard error),\n"
+         "2 a command line that does not fit the usage.\n\ncommands:\n";
   for (const ToolCommand& c : registry.commands())
-    out << "  " << c.usage << "\n      " << c.summary << "\n";
+    out << "  " << c.usage << "\n" << Wrapped(c.summary);
 }
 
 }  // namespace

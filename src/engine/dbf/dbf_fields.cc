@@ -111,7 +111,7 @@ void TDbfFields::SetFieldRaw(int n, std::string_view bytes) {
   if (const TDbfFieldDef* f = FieldDef(n)) Store(*f, bytes);
 }
 
-std::string TDbfFields::FieldText(int n) {
+std::string TDbfFields::FieldText(int n) const {
   const TDbfFieldDef* f = FieldDef(n);
   if (!f) return {};
   const std::string_view raw = TrimRight(FieldRaw(n));
@@ -259,7 +259,7 @@ int64_t TDbfFields::BlockOf(const TDbfFieldDef& f) const {
   return v && *v > 0 ? static_cast<int64_t>(*v) : 0;
 }
 
-std::string TDbfFields::GetMemo(int n) {
+std::string TDbfFields::GetMemo(int n) const {
   const TDbfFieldDef* f = FieldDef(n);
   if (!f) return {};
   const int64_t block = BlockOf(*f);

@@ -39,8 +39,8 @@ class TDbfFields : public TDbfFile {
 
   // Text for display: trailing blanks removed; N and F: blank reads as the formatted 0;
   // D: "dd/mm/yyyy" (empty for no date); L: "T" or "F"; M: the memo text.
-  std::string FieldText(int n);
-  std::string FieldText(std::string_view name) { return FieldText(FieldNo(name)); }
+  std::string FieldText(int n) const;
+  std::string FieldText(std::string_view name) const { return FieldText(FieldNo(name)); }
   // Sets a field from text by its type: D through the date codec, N and F as numbers,
   // L by its first character, M through the memo file, others as raw text.
   void SetFieldText(int n, std::string_view text);
@@ -69,7 +69,7 @@ class TDbfFields : public TDbfFile {
   void SetLogical(std::string_view name, bool value);
 
   // Memo text of field n (through the memo file) and its replacement.
-  std::string GetMemo(int n);
+  std::string GetMemo(int n) const;
   void SetMemo(int n, std::string_view text);
 
   // Blank record for an append: blanks everywhere, 0 in every N and F field, every field

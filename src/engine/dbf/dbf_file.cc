@@ -43,11 +43,11 @@ Now LocalNow() {
   Now now;
   const time_t secs = tv.tv_sec;
   localtime_r(&secs, &now.tm);
-  now.stamp =
-      ((static_cast<uint32_t>(now.tm.tm_hour) * 64 + static_cast<uint32_t>(now.tm.tm_min)) * 64 +
-       static_cast<uint32_t>(now.tm.tm_sec)) *
-          1024 +
-      static_cast<uint32_t>(tv.tv_usec / 1000);
+  const auto hour = static_cast<uint32_t>(now.tm.tm_hour);
+  const auto minute = static_cast<uint32_t>(now.tm.tm_min);
+  const auto second = static_cast<uint32_t>(now.tm.tm_sec);
+  const auto millisecond = static_cast<uint32_t>(tv.tv_usec / 1000);
+  now.stamp = ((hour * 64 + minute) * 64 + second) * 1024 + millisecond;
   return now;
 }
 
@@ -352,6 +352,8 @@ void TDbfFile::TouchHeader() {
 }
 
 bool TDbfFile::LockRecord(uint32_t n) {
+  // There is no record 0; under the Clipper protocol its byte would be the header lock.
+  if (n == 0) return false;
   if (file_locked_) {
     IncLockCount();
     return true;
@@ -393,7 +395,7 @@ void TDbfFile::SetLockProtocol(TxLokProtocol protocol) {
   if (memo_) memo_->SetLockProtocol(protocol);
 }
 
-TMemoFile& TDbfFile::Memo() {
+TMemoFile& TDbfFile::Memo() const {
   if (!memo_) {
     auto memo =
         std::make_unique<TMemoFile>(ChangeFileExtension(path(), ".dbt"), shared(), read_write());

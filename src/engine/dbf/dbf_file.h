@@ -80,7 +80,7 @@ class TDbfFile : public TDiskFile {
   // Deletion flag of the record buffer is not blank.
   bool IsDeleted() const { return record_[0] != ' '; }
 
-  // Record lock of record n (one attempt; nests while the file lock is held).
+  // Record lock of record n (one attempt; nests while the file lock is held); false for 0.
   bool LockRecord(uint32_t n);
   bool LockCurrentRecord() { return LockRecord(recno_); }
   // Header lock around appends: retried 100 x 50 ms, "Can not Lock file %s".
@@ -91,8 +91,9 @@ class TDbfFile : public TDiskFile {
   virtual void SetLockProtocol(TxLokProtocol protocol);
   TxLokProtocol lock_protocol() const { return protocol_; }
 
-  // The memo file beside the table (".dbt"), opened on first use with the table's settings.
-  TMemoFile& Memo();
+  // The memo file beside the table (".dbt"), opened on first use with the table's settings
+  // (reading a memo through a const table opens it too).
+  TMemoFile& Memo() const;
   bool memo_open() const { return memo_ != nullptr; }
 
   uint8_t version() const { return header_[0]; }
@@ -168,7 +169,7 @@ class TDbfFile : public TDiskFile {
   uint32_t user_id_ = 0;
   bool auto_flush_ = false;
   bool lock_appended_ = false;
-  std::unique_ptr<TMemoFile> memo_;
+  mutable std::unique_ptr<TMemoFile> memo_;
 };
 
 }  // namespace fidora

@@ -23,13 +23,13 @@ uint32_t BlocksFor(uint64_t bytes) {
 TMemoFile::TMemoFile(const std::string& path, bool shared, bool read_write)
     : TDiskFile(path, shared, read_write) {}
 
-void TMemoFile::CreateMemo(const std::string& base_name) {
+void TMemoFile::CreateMemo(const std::string& base_name, bool end_byte) {
   Create();
-  std::vector<char> block(kBlockSize + 1, 0);
+  std::vector<char> block(kBlockSize + (end_byte ? 1 : 0), 0);
   block[0] = 1;
   std::memcpy(block.data() + 8, base_name.data(),
               std::min<size_t>(base_name.size(), kBlockSize - 8));
-  block[kBlockSize] = kEnd;
+  if (end_byte) block[kBlockSize] = kEnd;
   Write(block.data(), block.size(), 0);
 }
 

@@ -22,8 +22,9 @@ class TMemoFile : public TDiskFile {
   TMemoFile(const std::string& path, bool shared, bool read_write);
 
   // Creates (or replaces) the file: the header with next free block 1 and base_name,
-  // followed by one 0x1A byte; the file is then open.
-  void CreateMemo(const std::string& base_name);
+  // followed by one 0x1A byte unless end_byte is false (the header alone, as a table copy
+  // makes it); the file is then open.
+  void CreateMemo(const std::string& base_name, bool end_byte = true);
   // Length of the text at block (bytes up to the first 0x1A, at most kMaxRead); 0 for 0.
   uint32_t MemoLength(uint32_t block);
   // Copies up to size bytes of the text at block into buffer; returns the count.

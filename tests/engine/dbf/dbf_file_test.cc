@@ -2,7 +2,9 @@
 // opening checks, file and record locks, and appends that fail part-way.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -142,7 +144,16 @@ TEST(DbfFile, RecordWriteTouchesStampButNotCount) {
   EXPECT_EQ(std::string(t.before_image(), t.record_length()),
             std::string(t.record_buffer(), t.record_length()));
   auto b = FileBytes(path);
-  EXPECT_NE(U32(b, 16), 0u);
+  // The stamp is ((hour * 64 + minute) * 64 + second) * 1024 + millisecond of now.
+  const uint32_t stamp = U32(b, 16);
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  const int written = static_cast<int>(stamp >> 22) * 3600 +
+                      static_cast<int>((stamp >> 16) & 63) * 60 +
+                      static_cast<int>((stamp >> 10) & 63);
+  EXPECT_LE(std::abs(tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec - written), 2);
+  EXPECT_LT(stamp & 1023, 1000u);
   EXPECT_EQ(U32(b, 20), 7u);
   EXPECT_EQ(b[28], 0xFF) << "a record write does not write the full header";
   // An append writes the full header: the kept flag bits only.
@@ -207,6 +218,8 @@ TEST(DbfFile, RecordLocksAndTheFileLock) {
   b.Open();
   a.SetLockProtocol(TxLokProtocol::ClipLock);
   b.SetLockProtocol(TxLokProtocol::ClipLock);
+  EXPECT_FALSE(a.LockCurrentRecord()) << "no current record";
+  EXPECT_EQ(a.lock_count(), 0);
   ASSERT_TRUE(a.LockRecord(5));
   EXPECT_EQ(a.locked_range(), (TLockRange{1000000005, 1}));
   EXPECT_FALSE(b.LockRecord(5));

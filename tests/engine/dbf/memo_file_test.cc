@@ -127,6 +127,16 @@ TEST_F(MemoTest, ZapResetsToTheHeader) {
   EXPECT_EQ(U32(dbt, 0), 1u);
 }
 
+TEST(MemoFile, CopyStyleFileIsTheHeaderAlone) {
+  test::TempDir dir;
+  TMemoFile memo(dir.dir() + "copy.dbt", false, true);
+  memo.CreateMemo("COPY", false);
+  EXPECT_EQ(memo.Size(), 512u);
+  EXPECT_EQ(memo.WriteMemo(0, "abc"), 1u);
+  EXPECT_EQ(memo.ReadMemo(1), "abc");
+  EXPECT_EQ(memo.NextFreeBlock(), 2u);
+}
+
 TEST_F(MemoTest, MemoLockKeepsWritersApart) {
   TDbfFields other(path_, true, true);
   other.Open();

@@ -136,6 +136,20 @@ TEST_F(ToolTest, ErrorsAndUsage) {
     EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args[0];
   }
   EXPECT_EQ(Tool({"dump", table_}).out, "") << "nothing was appended by the failing lines";
+  // A damaged date is shown as stored, with a warning, and the dump goes on.
+  ASSERT_EQ(Tool({"append", table_}, "one\ntwo\n").status, 0);
+  {
+    TDbfFields t(table_, true, true);
+    t.Open();
+    ASSERT_TRUE(t.ReadRecord(1));
+    t.SetFieldRaw(t.FieldNo("BORN"), "1990-1-1");
+    t.WriteRecord(1);
+  }
+  const ProgramResult dump = Tool({"dump", table_});
+  EXPECT_EQ(dump.status, 0);
+  EXPECT_EQ(dump.out, Join({"one", "0.00", "1990-1-1", "F", ""}) + "\n" +
+                          Join({"two", "0.00", "", "F", ""}) + "\n");
+  EXPECT_EQ(dump.err, "fidora-dbf: record 1: Invalid date in field shop->BORN (1990-1-1)\n");
   const ProgramResult help = Tool({"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* name : {"info TABLE", "create TABLE", "dump TABLE", "append TABLE", "set TABLE",
