@@ -8,6 +8,7 @@
 #include "engine/dbf/ansi_case.h"
 #include "engine/dbf/dbf_date.h"
 #include "engine/dbf/dbf_number.h"
+#include "engine/expr/exp_value.h"
 
 namespace fidora {
 
@@ -20,15 +21,6 @@ std::string_view TrimBlanks(std::string_view text) {
 }
 
 }  // namespace
-
-std::string FormatGeneral(double value) {
-  if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
-  if (value == 0) return "0";
-  std::string text = fmt::sprintf("%.15G", value);
-  // %G keeps no trailing zeros after the point; drop a lone point as well.
-  if (!text.empty() && text.back() == '.') text.pop_back();
-  return text;
-}
 
 std::string TFieldValue::AsText() const {
   if (IsNull()) return {};

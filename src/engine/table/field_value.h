@@ -62,9 +62,6 @@ std::optional<bool> TextToBoolean(std::string_view text);
 // A date in the short date format ("dd/mm/yyyy" or "dd/mm/yy"); blanks around allowed.
 std::optional<TDayNumber> TextToDate(std::string_view text);
 
-// A number in its general decimal form: 12.5, 10, -0.25 (at most 15 significant digits).
-std::string FormatGeneral(double value);
-
 // "Could not convert variant of type (%s) into type (%s)" filled with the two type names.
 std::string ConversionMessage(const char* from, const char* to);
 
