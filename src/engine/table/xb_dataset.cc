@@ -291,13 +291,13 @@ void TXbDataSet::Delete() {
   handler_->Delete();
   if (!handler_->IsDeleted()) throw EDatabaseError("Cannot delete the record");
   handler_->ReadRecord(kRecNext);
-  if (!handler_->Eof()) {
+  if (OnRecord()) {
     has_record_ = true;
     eof_ = bof_ = false;
     return;
   }
   handler_->ReadRecord(kRecLast);
-  has_record_ = !handler_->Eof();
+  has_record_ = OnRecord();
   eof_ = true;
   bof_ = !has_record_;
 }

@@ -180,7 +180,7 @@ class TXbDataSet {
   void CheckBrowseMode();
   void BuildFields();
   void OpenIndexFiles(bool at_open);
-  void AfterMove(bool moved, bool forward_end);
+  bool OnRecord() const;
   void PositionAt(uint32_t n);
   void RefreshReadAhead();
   int FieldNumber(const std::string& name);

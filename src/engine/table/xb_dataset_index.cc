@@ -39,7 +39,7 @@ void TXbDataSet::SetIndexFiles(const std::vector<std::string>& names) {
   const bool keep = has_record_ && !eof_;
   OpenIndexFiles(false);
   handler_->SetOrder(index_name_, keep);
-  has_record_ = !handler_->Eof();
+  has_record_ = OnRecord();
   eof_ = bof_ = !has_record_;
 }
 
@@ -49,7 +49,7 @@ void TXbDataSet::SetIndexName(const std::string& name) {
   CheckBrowseMode();
   const bool keep = has_record_ && !eof_;
   handler_->SetOrder(name, keep);
-  has_record_ = !handler_->Eof();
+  has_record_ = OnRecord();
   if (keep && has_record_) {
     eof_ = bof_ = false;
   } else {

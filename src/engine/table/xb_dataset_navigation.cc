@@ -10,7 +10,7 @@ namespace fidora {
 void TXbDataSet::First() {
   CheckBrowseMode();
   handler_->ReadRecord(kRecFirst);
-  has_record_ = !handler_->Eof();
+  has_record_ = OnRecord();
   bof_ = true;
   eof_ = !has_record_;
 }
@@ -18,10 +18,13 @@ void TXbDataSet::First() {
 void TXbDataSet::Last() {
   CheckBrowseMode();
   handler_->ReadRecord(kRecLast);
-  has_record_ = !handler_->Eof();
+  has_record_ = OnRecord();
   eof_ = true;
   bof_ = !has_record_;
 }
+
+// The handler stands on a record (a walk that found none stops at an end).
+bool TXbDataSet::OnRecord() const { return !handler_->Eof() && !handler_->Bof(); }
 
 // A step past either end keeps the record the dataset was on as its current record.
 void TXbDataSet::Next() {
@@ -32,7 +35,7 @@ void TXbDataSet::Next() {
   }
   const uint32_t was = handler_->recno();
   handler_->ReadRecord(kRecNext);
-  if (handler_->Eof()) {
+  if (!OnRecord()) {
     PositionAt(was);
     eof_ = true;
     return;
