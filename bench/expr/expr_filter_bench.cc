@@ -2,13 +2,12 @@
 // UPPER(SURNAME) = 'SMITH' .AND. DOLLAVAIL > 0 over a table of 100 000 records, read in
 // physical order (the way a filtered scan reads them), and on a record already in the buffer.
 #include <benchmark/benchmark.h>
+#include <fmt/format.h>
 
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <random>
-
-#include <fmt/format.h>
 
 #include "engine/dbf/dbf_build.h"
 #include "engine/dbf/dbf_fields.h"
@@ -34,22 +33,22 @@ std::string MakeTable(const test::TempDir& dir) {
   build.AddField("LST_PU_DTE", 'D', 8, 0);
   build.Build();
   const int headerLength = 32 * 5 + 33;
-  const char* surnames[] = {"Smith", "SMITH", "Jones", "Brown", "smithers", "Taylor", "Wilson",
-                            "Nguyen", "Smith", "Walker"};
+  const char* surnames[] = {"Smith",  "SMITH",  "Jones",  "Brown", "smithers",
+                            "Taylor", "Wilson", "Nguyen", "Smith", "Walker"};
   std::mt19937 random(7);
   std::string records;
   for (int n = 1; n <= kRecords; ++n) {
-    records += fmt::format(" {:<16}{:<20}{:<15}{:>10.2f}{}", fmt::format("A{:09}", n),
-                           surnames[random() % 10], "Pat",
-                           static_cast<double>(static_cast<int>(random() % 20000) - 5000) / 100,
-                           "20231231");
+    records += fmt::format(
+        " {:<16}{:<20}{:<15}{:>10.2f}{}", fmt::format("A{:09}", n), surnames[random() % 10], "Pat",
+        static_cast<double>(static_cast<int>(random() % 20000) - 5000) / 100, "20231231");
   }
   std::fstream file(build.path(), std::ios::in | std::ios::out | std::ios::binary);
   file.seekp(headerLength);
   file.write(records.data(), static_cast<std::streamsize>(records.size()));
   file.put('\x1A');
   const unsigned count = kRecords;
-  const char countBytes[4] = {static_cast<char>(count & 0xFF), static_cast<char>((count >> 8) & 0xFF),
+  const char countBytes[4] = {static_cast<char>(count & 0xFF),
+                              static_cast<char>((count >> 8) & 0xFF),
                               static_cast<char>((count >> 16) & 0xFF), 0};
   file.seekp(4);
   file.write(countBytes, 4);
@@ -88,8 +87,8 @@ void BM_FilterScan(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(matches);
   }
-  state.counters["records/s"] =
-      benchmark::Counter(static_cast<double>(kRecords), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["records/s"] = benchmark::Counter(static_cast<double>(kRecords),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
   state.counters["matches"] = static_cast<double>(matches);
 }
 BENCHMARK(BM_FilterScan)->Unit(benchmark::kMillisecond);
@@ -99,11 +98,12 @@ void BM_ScanOnly(benchmark::State& state) {
   Fixture& f = Shared();
   for (auto _ : state) {
     std::int64_t n = 0;
-    for (bool more = f.table->ReadRecord(kRecFirst); more; more = f.table->ReadRecord(kRecNext)) ++n;
+    for (bool more = f.table->ReadRecord(kRecFirst); more; more = f.table->ReadRecord(kRecNext))
+      ++n;
     benchmark::DoNotOptimize(n);
   }
-  state.counters["records/s"] =
-      benchmark::Counter(static_cast<double>(kRecords), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["records/s"] = benchmark::Counter(static_cast<double>(kRecords),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ScanOnly)->Unit(benchmark::kMillisecond);
 
@@ -112,7 +112,8 @@ void BM_FilterEvaluate(benchmark::State& state) {
   Fixture& f = Shared();
   f.table->ReadRecord(1);
   for (auto _ : state) benchmark::DoNotOptimize(f.filter->Evaluate());
-  state.counters["records/s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["records/s"] =
+      benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_FilterEvaluate);
 

@@ -34,12 +34,14 @@ struct BigTable {
     std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
     char header[32];
     f.read(header, 32);
-    const int header_length = static_cast<uint8_t>(header[8]) | (static_cast<uint8_t>(header[9]) << 8);
+    const int header_length =
+        static_cast<uint8_t>(header[8]) | (static_cast<uint8_t>(header[9]) << 8);
     f.seekp(header_length);
     std::string batch;
     for (int i = 0; i < records; ++i) {
       std::string name;
-      for (int c = 0; c < 12; ++c) name += static_cast<char>("abcdefghijklmnopqrstuvwxyz"[rng() % 26]);
+      for (int c = 0; c < 12; ++c)
+        name += static_cast<char>("abcdefghijklmnopqrstuvwxyz"[rng() % 26]);
       names.push_back(name);
       batch += fmt::format(" {:<16}{:>8}{:04d}{:02d}{:02d}", name, rng() % 100000,
                            1990 + rng() % 30, 1 + rng() % 12, 1 + rng() % 28);
@@ -50,7 +52,8 @@ struct BigTable {
     }
     batch += '\x1A';
     f.write(batch.data(), static_cast<std::streamsize>(batch.size()));
-    for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<char>(static_cast<uint32_t>(records) >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      header[4 + i] = static_cast<char>(static_cast<uint32_t>(records) >> (8 * i));
     f.seekp(0);
     f.write(header, 32);
   }
@@ -72,13 +75,17 @@ void BuildIndex(benchmark::State& state, const std::string& key) {
   BigTable& big = Million();
   auto t = big.Open();
   for (auto _ : state) t->IndexOn(big.dir.dir() + "bench.ntx", "", key, "", false, true);
-  state.counters["keys/s"] = benchmark::Counter(static_cast<double>(kRecords) *
-                                                    static_cast<double>(state.iterations()),
-                                                benchmark::Counter::kIsRate);
+  state.counters["keys/s"] =
+      benchmark::Counter(static_cast<double>(kRecords) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
 }
 
-void BM_BuildUpper16(benchmark::State& state) { BuildIndex(state, "UPPER(NAME)"); }
-void BM_BuildCompound24(benchmark::State& state) { BuildIndex(state, "UPPER(NAME)+DTOS(DAY)"); }
+void BM_BuildUpper16(benchmark::State& state) {
+  BuildIndex(state, "UPPER(NAME)");
+}
+void BM_BuildCompound24(benchmark::State& state) {
+  BuildIndex(state, "UPPER(NAME)+DTOS(DAY)");
+}
 
 void BM_Seek(benchmark::State& state) {
   BigTable& big = Million();
@@ -92,14 +99,15 @@ void BM_Seek(benchmark::State& state) {
     for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     found += t->Find(key) ? 1 : 0;
   }
-  if (found != state.iterations()) state.SkipWithError("a key was not found");
+  if (static_cast<benchmark::IterationCount>(found) != state.iterations())
+    state.SkipWithError("a key was not found");
 }
 
 void BM_EditSixIndexes(benchmark::State& state) {
   BigTable& big = Million();
   auto t = big.Open();
-  const char* keys[] = {"UPPER(NAME)",  "NUM",          "DTOS(DAY)",
-                        "NAME+STR(NUM,8)", "UPPER(NAME)+DTOS(DAY)", "DTOS(DAY)+NAME"};
+  const char* keys[] = {"UPPER(NAME)",           "NUM",           "DTOS(DAY)", "NAME+STR(NUM,8)",
+                        "UPPER(NAME)+DTOS(DAY)", "DTOS(DAY)+NAME"};
   std::string list;
   for (int i = 0; i < 6; ++i) {
     t->IndexOn(big.dir.dir() + fmt::format("six{}.ntx", i), "", keys[i], "", false, true);
@@ -112,7 +120,8 @@ void BM_EditSixIndexes(benchmark::State& state) {
     t->ReadRecord(r);
     t->SetFieldText("NAME", fmt::format("edit{:012d}", rng()));
     t->SetFieldText("NUM", std::to_string(rng() % 100000));
-    t->SetFieldText("DAY", fmt::format("{:02d}/{:02d}/{}", 1 + rng() % 28, 1 + rng() % 12, 2000 + rng() % 20));
+    t->SetFieldText(
+        "DAY", fmt::format("{:02d}/{:02d}/{}", 1 + rng() % 28, 1 + rng() % 12, 2000 + rng() % 20));
     t->WriteRecord(r);
   }
 }

@@ -22,8 +22,8 @@ namespace fidora {
 using TDispatchFunction = std::function<void(TRxTx& rx)>;
 
 struct TReceiveLimits {
-  int max_read = 32767;                // bytes taken from the connection per event
-  int64_t max_unread = 64 << 20;       // unread bytes a connection may leave in its buffer
+  int max_read = 32767;           // bytes taken from the connection per event
+  int64_t max_unread = 64 << 20;  // unread bytes a connection may leave in its buffer
   // Replies a connection has not taken yet; above this its next requests wait (in the buffer)
   // until the network has taken them, so a peer that never reads cannot make replies pile up.
   int64_t max_unsent = 1 << 20;

@@ -16,8 +16,8 @@
 namespace fidora {
 
 namespace {
-constexpr qint64 kReadBufferSize = 64 * 1024;     // Qt reads no further ahead than this
-constexpr qint64 kWriteHighWater = 256 * 1024;    // queued bytes fed to Qt ahead of the network
+constexpr qint64 kReadBufferSize = 64 * 1024;   // Qt reads no further ahead than this
+constexpr qint64 kWriteHighWater = 256 * 1024;  // queued bytes fed to Qt ahead of the network
 constexpr size_t kStreamPiece = 4096;
 
 struct TMappedError {
@@ -158,9 +158,13 @@ class TQtConnection : public TNetConnection {
 TServerSocket::TServerSocket(uint16_t port, TConnectionEvents& events)
     : port_(port), events_(events) {}
 
-TServerSocket::~TServerSocket() { Deactivate(); }
+TServerSocket::~TServerSocket() {
+  Deactivate();
+}
 
-bool TServerSocket::Active() const { return server_ && server_->isListening(); }
+bool TServerSocket::Active() const {
+  return server_ && server_->isListening();
+}
 
 void TServerSocket::Activate() {
   if (Active()) return;
@@ -216,7 +220,9 @@ void TServerSocket::Adopt(QTcpSocket* socket) {
 
 void TServerSocket::ReadEvent(const std::shared_ptr<TQtConnection>& connection) {
   connection->read_scheduled = false;
-  if (connection->throttled) return;
+  // A closed connection's handle may already belong to a new connection: it must not act on
+  // that one's slot.
+  if (connection->disconnect_reported || connection->throttled) return;
   bool served = true;
   RunGuarded("ServerSocketClientRead", [&] { served = events_.OnRead(connection); });
   if (!served) {
@@ -238,6 +244,7 @@ void TServerSocket::ScheduleRead(const std::shared_ptr<TQtConnection>& connectio
 }
 
 void TServerSocket::WriteEvent(const std::shared_ptr<TQtConnection>& connection) {
+  if (connection->disconnect_reported) return;
   RunGuarded("ServerSocketClientWrite", [&] { connection->Pump(); });
   if (connection->throttled && connection->UnsentBytes() <= events_.limits.max_unsent) {
     connection->throttled = false;
@@ -246,6 +253,7 @@ void TServerSocket::WriteEvent(const std::shared_ptr<TQtConnection>& connection)
 }
 
 void TServerSocket::ErrorEvent(const std::shared_ptr<TQtConnection>& connection, int qt_error) {
+  if (connection->disconnect_reported) return;
   const TMappedError mapped = MapQtError(qt_error);
   int code = mapped.code;
   RunGuarded("ServerSocketClientError", [&] {

@@ -13,7 +13,9 @@ TErrorHandler& Handler() {
 }
 }  // namespace
 
-void SetApplicationErrorHandler(TErrorHandler handler) { Handler() = std::move(handler); }
+void SetApplicationErrorHandler(TErrorHandler handler) {
+  Handler() = std::move(handler);
+}
 
 void HandleApplicationError(std::string_view where, std::string_view message) {
   try {

@@ -25,7 +25,7 @@ class TAwkParser {
 
  private:
   std::string line_;
-  std::vector<int> starts_;   // 1-based position of each field's first byte, 0 when it has none
+  std::vector<int> starts_;  // 1-based position of each field's first byte, 0 when it has none
   std::vector<int> lengths_;
 };
 

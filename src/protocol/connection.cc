@@ -31,7 +31,9 @@ std::unique_ptr<TFileSource> TFileSource::Open(const std::string& path) {
   return std::make_unique<TFileSource>(OpenKey{}, fd, static_cast<int64_t>(info.st_size));
 }
 
-TFileSource::~TFileSource() { ::close(fd_); }
+TFileSource::~TFileSource() {
+  ::close(fd_);
+}
 
 size_t TFileSource::Read(char* dest, size_t n) {
   for (;;) {

@@ -20,18 +20,9 @@ struct TCommandEntry {
 
 std::vector<TCommandEntry>& CommandTable() {
   static std::vector<TCommandEntry> table = {
-      {"DBF", nullptr},
-      {"VERS", Net_Vers},
-      {"SHOPPER", nullptr},
-      {"CLUB", nullptr},
-      {"VOUCHER", nullptr},
-      {"NOW", Net_Now},
-      {"GLOBAL", nullptr},
-      {"REINDEX", nullptr},
-      {"FILE", nullptr},
-      {"NAME", Net_Name},
-      {"STOCK", nullptr},
-      {"HELP", Net_Help},
+      {"DBF", nullptr},     {"VERS", Net_Vers}, {"SHOPPER", nullptr}, {"CLUB", nullptr},
+      {"VOUCHER", nullptr}, {"NOW", Net_Now},   {"GLOBAL", nullptr},  {"REINDEX", nullptr},
+      {"FILE", nullptr},    {"NAME", Net_Name}, {"STOCK", nullptr},   {"HELP", Net_Help},
       {"DEBTOR", nullptr},
   };
   return table;
@@ -82,7 +73,9 @@ std::string EncodeReply(const TLines& reply) {
   if (reply.size() == 1) return reply.front() + "\r\n";
   size_t length = 0;
   for (const std::string& line : reply) length += line.size() + 2;
-  std::string block = "B\xA6" + std::to_string(length) + "\xA6" "C\r\n";
+  std::string block = "B\xA6" + std::to_string(length) +
+                      "\xA6"
+                      "C\r\n";
   block.reserve(block.size() + length);
   for (const std::string& line : reply) {
     block += line;

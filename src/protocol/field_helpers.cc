@@ -5,7 +5,9 @@
 namespace fidora {
 
 namespace {
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsTrimmed(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 }  // namespace
 
 std::string Trim(std::string_view text) {
@@ -21,11 +23,16 @@ char UpperCaseChar(char c) {
   if (b >= 'a' && b <= 'z') return static_cast<char>(b - 32);
   if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 32);
   switch (b) {
-    case 0x9A: return '\x8A';  // s caron
-    case 0x9C: return '\x8C';  // oe
-    case 0x9E: return '\x8E';  // z caron
-    case 0xFF: return '\x9F';  // y diaeresis
-    default: return c;
+    case 0x9A:
+      return '\x8A';  // s caron
+    case 0x9C:
+      return '\x8C';  // oe
+    case 0x9E:
+      return '\x8E';  // z caron
+    case 0xFF:
+      return '\x9F';  // y diaeresis
+    default:
+      return c;
   }
 }
 
@@ -47,7 +54,9 @@ std::string NextField(std::string& line) {
   return field;
 }
 
-std::string NextFieldU(std::string& line) { return UpperCase(Trim(NextField(line))); }
+std::string NextFieldU(std::string& line) {
+  return UpperCase(Trim(NextField(line)));
+}
 
 std::string TextBefore(std::string_view text, std::string_view delimiter) {
   const size_t at = text.find(delimiter);

@@ -7,8 +7,12 @@ TOperatorView silent_view;
 TOperatorView* current_view = &silent_view;
 }  // namespace
 
-TOperatorView& Operator() { return *current_view; }
+TOperatorView& Operator() {
+  return *current_view;
+}
 
-void SetOperator(TOperatorView* view) { current_view = view ? view : &silent_view; }
+void SetOperator(TOperatorView* view) {
+  current_view = view ? view : &silent_view;
+}
 
 }  // namespace fidora

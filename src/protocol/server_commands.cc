@@ -62,6 +62,8 @@ void Net_Vers(TRxTx& rx) {
     AddReply(rx, problem);
 }
 
-void Net_Help(TRxTx& rx) { AddHelpText(rx, TopLevelHelpText()); }
+void Net_Help(TRxTx& rx) {
+  AddHelpText(rx, TopLevelHelpText());
+}
 
 }  // namespace fidora

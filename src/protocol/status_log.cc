@@ -13,12 +13,13 @@
 
 namespace fidora {
 
-std::string StatusLogPath() { return ServerSettings().DataPath + "Debug/STATUS.TXT"; }
+std::string StatusLogPath() {
+  return ServerSettings().DataPath + "Debug/STATUS.TXT";
+}
 
 std::string StatusLine(std::string_view message, const std::tm& when) {
-  return fmt::format("{:02}/{:02}/{:02}, {:02}:{:02} FS Server - {}", when.tm_mday,
-                     when.tm_mon + 1, (when.tm_year + 1900) % 100, when.tm_hour, when.tm_min,
-                     message);
+  return fmt::format("{:02}/{:02}/{:02}, {:02}:{:02} FS Server - {}", when.tm_mday, when.tm_mon + 1,
+                     (when.tm_year + 1900) % 100, when.tm_hour, when.tm_min, message);
 }
 
 void StatusLog(std::string_view message) {

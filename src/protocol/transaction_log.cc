@@ -28,8 +28,12 @@ bool WriteAll(int fd, const std::string& bytes) {
 }
 }  // namespace
 
-bool TransactionLogEnabled() { return log_enabled; }
-void SetTransactionLogEnabled(bool enabled) { log_enabled = enabled; }
+bool TransactionLogEnabled() {
+  return log_enabled;
+}
+void SetTransactionLogEnabled(bool enabled) {
+  log_enabled = enabled;
+}
 
 void LogTransaction(const TLines& lines, std::string_view label) {
   if (!log_enabled) return;
@@ -50,8 +54,8 @@ void LogTransaction(const TLines& lines, std::string_view label) {
   const int saved = errno;
   ::close(fd);
   if (!written)
-    HandleApplicationError("LogTransaction", std::string("Cannot write to \"") + kLogName +
-                                                 "\". " + std::strerror(saved));
+    HandleApplicationError("LogTransaction", std::string("Cannot write to \"") + kLogName + "\". " +
+                                                 std::strerror(saved));
 }
 
 }  // namespace fidora

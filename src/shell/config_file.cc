@@ -17,7 +17,9 @@ namespace fidora {
 
 namespace {
 
-bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool Exists(const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0;
+}
 
 std::string ReadWholeFile(const std::string& path, bool& found) {
   std::ifstream in(path, std::ios::binary);

@@ -38,7 +38,11 @@ std::string TCrashReporter::Report(std::string_view where, std::string_view mess
   std::tm local{};
   localtime_r(&now, &local);
   std::string path;
-  if (!folder_.empty()) {
+  const auto moment = std::chrono::steady_clock::now();
+  while (!recent_files_.empty() && moment - recent_files_.front() > std::chrono::minutes(1))
+    recent_files_.pop_front();
+  if (!folder_.empty() && recent_files_.size() < kFilesPerMinute) {
+    recent_files_.push_back(moment);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     path = fmt::format("{}crash-{}-{}-{}.txt", folder_, stamp, ::getpid(), ++sequence_);

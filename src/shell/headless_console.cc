@@ -47,6 +47,8 @@ bool THeadlessConsole::AskYesNo(std::string_view message, std::string_view capti
   return false;
 }
 
-void THeadlessConsole::ProcessEvents() { QCoreApplication::processEvents(); }
+void THeadlessConsole::ProcessEvents() {
+  QCoreApplication::processEvents();
+}
 
 }  // namespace fidora

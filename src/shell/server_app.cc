@@ -131,6 +131,8 @@ void LoadAliases(const TOptions& options) {
 void ExplainMissingDataPath(const std::string& config_path) {
   const std::string where =
       config_path.empty() ? "the configuration file (--config FILE)" : config_path;
+  if (ServerSettings().DataPath.size() >= kDataPathLength)
+    fmt::print(stderr, "The data directory may have at most {} characters.\n", kDataPathLength);
   fmt::print(stderr,
              "Fidora cannot start: no valid data directory (TRACKER.DBF was not found in "
              "\"{}\").\nGive the data directory with --data-dir DIR, or set {}=DIR in "

@@ -21,7 +21,9 @@ TServerMain::TServerMain(uint16_t port, uint16_t second_port)
       ServerSocket(port, listed_events_),
       SecondServer(second_port, second_events_) {}
 
-TServerMain::~TServerMain() { Close(); }
+TServerMain::~TServerMain() {
+  Close();
+}
 
 void TServerMain::Create() {
   ServerSocket.Activate();

@@ -24,7 +24,8 @@ using Requests = std::vector<TLines>;
 class FramingTest : public ::testing::Test {
  protected:
   FramingTest()
-      : list_(std::make_unique<TSocketList>()), connection_(std::make_shared<test::FakeConnection>()) {
+      : list_(std::make_unique<TSocketList>()),
+        connection_(std::make_shared<test::FakeConnection>()) {
     list_->AllocateSlot(connection_->ConnHandle());
   }
 
@@ -48,7 +49,10 @@ struct CutCase {
 };
 
 TEST_F(FramingTest, CutsRequestsOutOfTheStream) {
-  const std::string block17 = "B\xA6" "17\xA6" "C\r\nCLUB\xA6SUMMARY\r\nX\r\n";
+  const std::string block17 =
+      "B\xA6"
+      "17\xA6"
+      "C\r\nCLUB\xA6SUMMARY\r\nX\r\n";
   const std::vector<CutCase> cases = {
       {"text line", {"NOW\r\n"}, {{"NOW"}}, 0},
       {"three segments", {"NO", "W", "\r\n"}, {{"NOW"}}, 0},
@@ -64,16 +68,66 @@ TEST_F(FramingTest, CutsRequestsOutOfTheStream) {
        {{"CLUB\xA6SUMMARY", "X"}},
        0},
       {"block then text", {block17 + "NOW\r\n"}, {{"CLUB\xA6SUMMARY", "X"}, {"NOW"}}, 0},
-      {"payload without final line end", {"B\xA6" "5\xA6" "C\r\nA\r\nBC"}, {{"A", "BC"}}, 0},
-      {"CR, LF and CR LF end lines", {"B\xA6" "8\xA6" "C\r\nA\rB\nC\r\n\r"}, {{"A", "B", "C", ""}}, 0},
-      {"NUL ends the payload", {"B\xA6" "8\xA6" "C\r\nA\r\nB\0C\r\n"s}, {{"A", "B"}}, 0},
-      {"header without a text field", {"B\xA6" "3\r\nA\r\n"}, {{"A"}}, 0},
-      {"length not a number", {"B\xA6" "x\xA6" "C\r\nNOW\r\n"}, {{"B\xA6x\xA6" "C"}, {"NOW"}}, 0},
-      {"length zero", {"B\xA6" "0\xA6" "C\r\nNOW\r\n"}, {{"B\xA6" "0\xA6" "C"}, {"NOW"}}, 0},
-      {"negative length", {"B\xA6-4\xA6" "C\r\n"}, {{"B\xA6-4\xA6" "C"}}, 0},
-      {"empty length", {"B\xA6\xA6" "C\r\n"}, {{"B\xA6\xA6" "C"}}, 0},
-      {"huge length", {"B\xA6" "99999999999999999999\xA6" "C\r\n"},
-       {{"B\xA6" "99999999999999999999\xA6" "C"}}, 0},
+      {"payload without final line end",
+       {"B\xA6"
+        "5\xA6"
+        "C\r\nA\r\nBC"},
+       {{"A", "BC"}},
+       0},
+      {"CR, LF and CR LF end lines",
+       {"B\xA6"
+        "8\xA6"
+        "C\r\nA\rB\nC\r\n\r"},
+       {{"A", "B", "C", ""}},
+       0},
+      {"NUL ends the payload",
+       {"B\xA6"
+        "8\xA6"
+        "C\r\nA\r\nB\0C\r\n"s},
+       {{"A", "B"}},
+       0},
+      {"header without a text field",
+       {"B\xA6"
+        "3\r\nA\r\n"},
+       {{"A"}},
+       0},
+      {"length not a number",
+       {"B\xA6"
+        "x\xA6"
+        "C\r\nNOW\r\n"},
+       {{"B\xA6x\xA6"
+         "C"},
+        {"NOW"}},
+       0},
+      {"length zero",
+       {"B\xA6"
+        "0\xA6"
+        "C\r\nNOW\r\n"},
+       {{"B\xA6"
+         "0\xA6"
+         "C"},
+        {"NOW"}},
+       0},
+      {"negative length",
+       {"B\xA6-4\xA6"
+        "C\r\n"},
+       {{"B\xA6-4\xA6"
+         "C"}},
+       0},
+      {"empty length",
+       {"B\xA6\xA6"
+        "C\r\n"},
+       {{"B\xA6\xA6"
+         "C"}},
+       0},
+      {"huge length",
+       {"B\xA6"
+        "99999999999999999999\xA6"
+        "C\r\n"},
+       {{"B\xA6"
+         "99999999999999999999\xA6"
+         "C"}},
+       0},
   };
   for (const CutCase& c : cases) {
     list_ = std::make_unique<TSocketList>();
@@ -86,7 +140,10 @@ TEST_F(FramingTest, CutsRequestsOutOfTheStream) {
 }
 
 TEST_F(FramingTest, ABlockArrivingByteByByteIsDispatchedOnceWhenComplete) {
-  const std::string block = "B\xA6" "5\xA6" "C\r\nNOW\r\n";
+  const std::string block =
+      "B\xA6"
+      "5\xA6"
+      "C\r\nNOW\r\n";
   for (char byte : block) {
     EXPECT_TRUE(dispatched_.empty());
     Arrive(std::string(1, byte));

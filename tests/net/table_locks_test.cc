@@ -13,7 +13,9 @@ TEST(TableLocksTest, EnterWaitsUntilEveryNameIsFree) {
   locks.Enter("b");
   std::atomic<bool> entered{false};
   std::thread waiter([&] {
-    locks.Enter("A\xA6" "B");
+    locks.Enter(
+        "A\xA6"
+        "B");
     entered = true;
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -28,7 +30,9 @@ TEST(TableLocksTest, EnterWaitsUntilEveryNameIsFree) {
 TEST(TableLocksTest, NamesAreComparedWithoutCaseAndLeftOneAtATime) {
   TCritical locks;
   EXPECT_TRUE(locks.TryEnter("club.dbf"));
-  EXPECT_FALSE(locks.TryEnter("TRACKER.DBF\xA6" "CLUB.DBF"));
+  EXPECT_FALSE(
+      locks.TryEnter("TRACKER.DBF\xA6"
+                     "CLUB.DBF"));
   EXPECT_TRUE(locks.TryEnter("TRACKER.DBF"));
   locks.Leave("CLUB.DBF\xA6NOT.HELD");
   EXPECT_EQ(locks.Held(), std::vector<std::string>{"TRACKER.DBF"});

@@ -15,10 +15,16 @@ struct SplitCase {
 
 TEST(AwkParserTest, SplitsAtTheSeparatorKeepingEmptyFieldsAndBlanks) {
   const std::vector<SplitCase> cases = {
-      {"SHOPPER\xA6SEQ\xA6" "123", {"SHOPPER", "SEQ", "123"}},
-      {"A\xA6\xA6" "B", {"A", "", "B"}},
+      {"SHOPPER\xA6SEQ\xA6"
+       "123",
+       {"SHOPPER", "SEQ", "123"}},
+      {"A\xA6\xA6"
+       "B",
+       {"A", "", "B"}},
       {"A\xA6", {"A", ""}},
-      {"\xA6" "A", {"", "A"}},
+      {"\xA6"
+       "A",
+       {"", "A"}},
       {"", {""}},
       {"\xA6\xA6", {"", "", ""}},
       {" a \xA6 b", {" a ", " b"}},
@@ -34,8 +40,12 @@ TEST(AwkParserTest, SplitsAtTheSeparatorKeepingEmptyFieldsAndBlanks) {
 
 TEST(AwkParserTest, FieldZeroIsTheLineAndOutOfRangeFieldsAreEmpty) {
   TAwkParser parser;
-  parser.SetLine("A\xA6" "B");
-  EXPECT_EQ(parser.Field(0), "A\xA6" "B");
+  parser.SetLine(
+      "A\xA6"
+      "B");
+  EXPECT_EQ(parser.Field(0),
+            "A\xA6"
+            "B");
   EXPECT_EQ(parser.Field(3), "");
   EXPECT_EQ(parser.Field(-1), "");
   parser.SetLine("X");  // a new line replaces every field of the old one

@@ -1,14 +1,15 @@
 #include "protocol/dispatcher.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <stdexcept>
 
+#include "protocol/application_errors.h"
 #include "protocol/help_texts.h"
 #include "protocol/server_commands.h"
 #include "protocol/server_settings.h"
@@ -44,23 +45,38 @@ TEST_F(DispatcherTest, UnknownWordsAreAnsweredWithTheUpperCasedFirstField) {
   EXPECT_EQ(Dispatch({"foo\xA6x"}), "STAT\xA6Unknown Command - \"FOO\"\r\n");
   EXPECT_EQ(Dispatch({"  "}), "STAT\xA6Unknown Command - \"\"\r\n");
   // Words of the table whose module is not there yet answer the same way.
-  EXPECT_EQ(Dispatch({"shopper\xA6seq\xA6" "1"}), "STAT\xA6Unknown Command - \"SHOPPER\"\r\n");
+  EXPECT_EQ(Dispatch({"shopper\xA6seq\xA6"
+                      "1"}),
+            "STAT\xA6Unknown Command - \"SHOPPER\"\r\n");
 }
 
 TEST_F(DispatcherTest, TwoOrMoreLinesGoOutAsOneBlock) {
   SetCommandHandler("SHOPPER", [](TRxTx& rx) {
-    AddReply(rx, "TIME\xA6" "10:00:00");
-    AddReply(rx, "DATE\xA6" "01/02/2021");
-    AddReply(rx, "STAT\xA6OK\xA6" "0");
+    AddReply(rx,
+             "TIME\xA6"
+             "10:00:00");
+    AddReply(rx,
+             "DATE\xA6"
+             "01/02/2021");
+    AddReply(rx,
+             "STAT\xA6OK\xA6"
+             "0");
   });
   EXPECT_EQ(Dispatch({"SHOPPER"}),
-            "B\xA6" "43\xA6" "C\r\nTIME\xA6" "10:00:00\r\nDATE\xA6" "01/02/2021\r\nSTAT\xA6OK\xA6"
+            "B\xA6"
+            "43\xA6"
+            "C\r\nTIME\xA6"
+            "10:00:00\r\nDATE\xA6"
+            "01/02/2021\r\nSTAT\xA6OK\xA6"
             "0\r\n");
   SetCommandHandler("SHOPPER", [](TRxTx& rx) {
     AddReply(rx, "a\r\nb");
     AddReply(rx, "c");
   });
-  EXPECT_EQ(Dispatch({"SHOPPER"}), "B\xA6" "11\xA6" "C\r\na<br>b\r\nc\r\n");
+  EXPECT_EQ(Dispatch({"SHOPPER"}),
+            "B\xA6"
+            "11\xA6"
+            "C\r\na<br>b\r\nc\r\n");
 }
 
 TEST_F(DispatcherTest, AHandlerWithoutReplyLinesSendsNothing) {
@@ -109,7 +125,8 @@ TEST_F(DispatcherTest, AFileNamedByTheHandlerFollowsTheReply) {
   // A file held exclusively elsewhere cannot be opened shared: the reply goes alone.
   const int holder = ::open(path.c_str(), O_RDONLY);
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-  SetCommandHandler("FILE", [&](TRxTx& rx) { AddReply(rx, "y"), rx.SendFileName = path; }, true);
+  SetCommandHandler(
+      "FILE", [&](TRxTx& rx) { AddReply(rx, "y"), rx.SendFileName = path; }, true);
   EXPECT_EQ(Dispatch({"FILE"}), "y\r\n");
   ::close(holder);
 }
@@ -149,6 +166,24 @@ TEST_F(DispatcherTest, TheTransactionLogRecordsRequestsAndReplies) {
             "IN\r\nDEBTOR\r\n\r\n");
 }
 
+TEST_F(DispatcherTest, ATransactionLogThatCannotBeWrittenDoesNotStopTheReply) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir / "tx.log");  // a folder where the log should be
+  const std::string old_cwd = std::filesystem::current_path().string();
+  std::filesystem::current_path(dir.path());
+  std::vector<std::string> reported;
+  SetApplicationErrorHandler(
+      [&](std::string_view, std::string_view message) { reported.emplace_back(message); });
+  SetTransactionLogEnabled(true);
+  const std::string sent = Dispatch({"foo"});
+  SetTransactionLogEnabled(false);
+  SetApplicationErrorHandler(nullptr);
+  std::filesystem::current_path(old_cwd);
+  EXPECT_EQ(sent, "STAT\xA6Unknown Command - \"FOO\"\r\n");
+  ASSERT_EQ(reported.size(), 2u);  // IN and OUT
+  EXPECT_NE(reported[0].find("tx.log"), std::string::npos);
+}
+
 TEST_F(DispatcherTest, CommandTableWords) {
   EXPECT_EQ(CommandWords().size(), 13u);
   EXPECT_THROW(SetCommandHandler("BOGUS", nullptr), std::invalid_argument);
@@ -180,17 +215,44 @@ TEST_F(DispatcherTest, VersChecksTheTerminalVersionAsText) {
   const std::string too_old = "STAT\xA6Tillona version needs to be at least 15.17.23";
   const std::string unknown = "STAT\xA6Tillona version number not known";
   const std::vector<Case> cases = {
-      {"VERS\xA6" "15.17.23", ""},      {"VERS\xA6" "15.18.00", ""},
-      {"vers\xA6" "15.17.23", ""},      {"VERS\xA6 15.17.23 \xA6x", ""},
-      {"VERS\xA6" "15.9.1", ""},        {"VERS\xA6" "9.99.99", ""},
-      {"VERS\xA6" "15.17.22", too_old}, {"VERS\xA6" "10.00.00", too_old},
-      {"VERS\xA6" "15.09.01", too_old}, {"VERS\xA6" "15.17", too_old},
-      {"VERS", unknown},                {"VERS\xA6   ", unknown},
+      {"VERS\xA6"
+       "15.17.23",
+       ""},
+      {"VERS\xA6"
+       "15.18.00",
+       ""},
+      {"vers\xA6"
+       "15.17.23",
+       ""},
+      {"VERS\xA6 15.17.23 \xA6x", ""},
+      {"VERS\xA6"
+       "15.9.1",
+       ""},
+      {"VERS\xA6"
+       "9.99.99",
+       ""},
+      {"VERS\xA6"
+       "15.17.22",
+       too_old},
+      {"VERS\xA6"
+       "10.00.00",
+       too_old},
+      {"VERS\xA6"
+       "15.09.01",
+       too_old},
+      {"VERS\xA6"
+       "15.17",
+       too_old},
+      {"VERS", unknown},
+      {"VERS\xA6   ", unknown},
   };
   for (const Case& c : cases) {
     Dispatch({c.request});
     ASSERT_EQ(rx_.Reply().size(), 2u) << c.request;
-    EXPECT_EQ(rx_.Reply()[0], "VERS\xA6" "21.07.26") << c.request;
+    EXPECT_EQ(rx_.Reply()[0],
+              "VERS\xA6"
+              "21.07.26")
+        << c.request;
     if (c.status.empty())
       EXPECT_EQ(rx_.Reply()[1].rfind("STAT\xA6OK\xA6", 0), 0u) << c.request;
     else
@@ -199,7 +261,9 @@ TEST_F(DispatcherTest, VersChecksTheTerminalVersionAsText) {
 }
 
 TEST_F(DispatcherTest, HelpSendsTheTopLevelTextWhateverFollows) {
-  Dispatch({"HELP\xA6" "anything"});
+  Dispatch(
+      {"HELP\xA6"
+       "anything"});
   const std::vector<std::string>& text = TopLevelHelpText();
   ASSERT_EQ(text.size(), 24u);
   ASSERT_EQ(rx_.Reply().size(), 25u);
@@ -220,15 +284,28 @@ TEST(HelpTextsTest, FamilyTextsHaveTheirLinesAndBlanks) {
     EXPECT_EQ((*text)[text->size() - 2], "");
     EXPECT_EQ(text->back(), "\xA6TEXT");
   }
-  EXPECT_EQ(ShopperHelpText()[7], "SHOPPER\xA6" "DOLLARS\xA6xxx\xA6" "amt\xA6" "fs\xA6net");
+  EXPECT_EQ(ShopperHelpText()[7],
+            "SHOPPER\xA6"
+            "DOLLARS\xA6xxx\xA6"
+            "amt\xA6"
+            "fs\xA6net");
   EXPECT_EQ(ShopperHelpText()[9], "    amt - the number of dallars to consider for rewards.");
   EXPECT_EQ(ShopperHelpText()[10], "    fs  - FS dollars used (positive) or refunded (negative).");
   EXPECT_EQ(ShopperHelpText()[14], "  [FILTER\xA6{any valid dbase filter}]");
-  EXPECT_EQ(DbfHelpText()[7], "  [FIELDS\xA6" "field1[\xA6" "field2[etc]]]");
-  EXPECT_EQ(DbfHelpText()[12], "  value1\xA6value2\xA6value3\xA6" "etc   <- Record 1");
-  EXPECT_EQ(DbfHelpText()[14], "  \xA6" "DATA");
+  EXPECT_EQ(DbfHelpText()[7],
+            "  [FIELDS\xA6"
+            "field1[\xA6"
+            "field2[etc]]]");
+  EXPECT_EQ(DbfHelpText()[12],
+            "  value1\xA6value2\xA6value3\xA6"
+            "etc   <- Record 1");
+  EXPECT_EQ(DbfHelpText()[14],
+            "  \xA6"
+            "DATA");
   EXPECT_EQ(DbfHelpText()[15], "    Append a new record to the table xxx");
-  EXPECT_EQ(ClubHelpText()[7], "CLUB\xA6" "DETAIL\xA6WRITE\xA6xxx");
+  EXPECT_EQ(ClubHelpText()[7],
+            "CLUB\xA6"
+            "DETAIL\xA6WRITE\xA6xxx");
   EXPECT_EQ(ClubHelpText()[10], "    Get the list of all club names and their IDs.");
 
   TRxTx rx;

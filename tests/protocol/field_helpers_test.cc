@@ -58,10 +58,11 @@ TEST(FieldHelpersTest, FormatMoney) {
     std::string text;
   };
   const std::vector<Case> cases = {
-      {1'200'000, false, "120.00"},  {1'200'000, true, "$120.00"}, {-25'000, false, "-2.50"},
-      {-25'000, true, "-$2.50"},     {0, false, "0.00"},           {12'345, false, "1.23"},
-      {12'350, false, "1.24"},       {-12'350, false, "-1.24"},    {99'950, false, "10.00"},
-      {INT64_MIN, false, "-922337203685477.58"},
+      {1'200'000, false, "120.00"}, {1'200'000, true, "$120.00"},
+      {-25'000, false, "-2.50"},    {-25'000, true, "-$2.50"},
+      {0, false, "0.00"},           {12'345, false, "1.23"},
+      {12'350, false, "1.24"},      {-12'350, false, "-1.24"},
+      {99'950, false, "10.00"},     {INT64_MIN, false, "-922337203685477.58"},
   };
   for (const Case& c : cases) EXPECT_EQ(FormatMoney(c.amount, c.sign), c.text) << c.amount;
 }

@@ -18,11 +18,20 @@ TRxTx ConnectedRecord(std::shared_ptr<test::RecordingConnection>* connection = n
 
 TEST(RxTxTest, NextLineSkipsBlankLinesAndStopsAtTheEnd) {
   TRxTx rx;
-  rx.Request() = {"DBF\xA6" "APPEND\xA6X", "  ", "  DATA ", "\t", "A\xA6" "B"};
-  EXPECT_EQ(CurrentLine(rx), "DBF\xA6" "APPEND\xA6X");
+  rx.Request() = {
+      "DBF\xA6"
+      "APPEND\xA6X",
+      "  ", "  DATA ", "\t",
+      "A\xA6"
+      "B"};
+  EXPECT_EQ(CurrentLine(rx),
+            "DBF\xA6"
+            "APPEND\xA6X");
   EXPECT_EQ(NextLine(rx), "DATA");
   EXPECT_EQ(rx.LineIndex, 2);
-  EXPECT_EQ(NextLine(rx), "A\xA6" "B");
+  EXPECT_EQ(NextLine(rx),
+            "A\xA6"
+            "B");
   EXPECT_EQ(NextLine(rx), "");
   EXPECT_EQ(rx.LineIndex, 5);
   EXPECT_EQ(NextLine(rx), "");
@@ -32,7 +41,10 @@ TEST(RxTxTest, NextLineSkipsBlankLinesAndStopsAtTheEnd) {
 
 TEST(RxTxTest, FindLineSearchesBelowTheCursorFirstThenFromTheTop) {
   TRxTx rx;
-  rx.Request() = {"FILTER\xA6one", "x", "FIELDS\xA6" "A", "FILTER\xA6two"};
+  rx.Request() = {"FILTER\xA6one", "x",
+                  "FIELDS\xA6"
+                  "A",
+                  "FILTER\xA6two"};
   rx.LineIndex = 1;
   EXPECT_EQ(FindLine(rx, "FILTER"), 3);
   EXPECT_EQ(rx.LineIndex, 3);
@@ -72,7 +84,9 @@ TEST(RxTxTest, ReplyHelpers) {
   ASSERT_EQ(rx.Reply().size(), 3u);
   EXPECT_EQ(rx.Reply()[0], "one<br>two\rthree\n");
   EXPECT_EQ(rx.Reply()[1], "STAT\xA6Unknown Command - \"FOO\"");
-  EXPECT_EQ(rx.Reply()[2], "STAT\xA6OK\xA6" "0");
+  EXPECT_EQ(rx.Reply()[2],
+            "STAT\xA6OK\xA6"
+            "0");
   EXPECT_FALSE(rx.StopWatch().Running());
 }
 

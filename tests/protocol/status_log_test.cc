@@ -50,11 +50,13 @@ TEST(StatusLogTest, AppendsCrLfLines) {
   StatusLog("Fidora Started : V21.07.26");
   StatusLog("Server Shutdown");
   const std::string text = Contents(dir / "Debug" / "STATUS.TXT");
-  EXPECT_THAT(text, testing::MatchesRegex(
-      "old line\r\n"
-      "[0-3][0-9]/[01][0-9]/[0-9][0-9], [0-2][0-9]:[0-5][0-9] FS Server - Fidora Started : "
-      "V21.07.26\r\n"
-      "[0-3][0-9]/[01][0-9]/[0-9][0-9], [0-2][0-9]:[0-5][0-9] FS Server - Server Shutdown\r\n"))
+  EXPECT_THAT(
+      text,
+      testing::MatchesRegex(
+          "old line\r\n"
+          "[0-3][0-9]/[01][0-9]/[0-9][0-9], [0-2][0-9]:[0-5][0-9] FS Server - Fidora Started : "
+          "V21.07.26\r\n"
+          "[0-3][0-9]/[01][0-9]/[0-9][0-9], [0-2][0-9]:[0-5][0-9] FS Server - Server Shutdown\r\n"))
       << text;
 }
 

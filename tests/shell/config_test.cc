@@ -5,6 +5,7 @@
 
 #include "protocol/server_settings.h"
 #include "shell/config_file.h"
+#include "shell/crash_report.h"
 #include "shell/data_path.h"
 #include "shell/headless_console.h"
 #include "shell/message_box_text.h"
@@ -27,12 +28,8 @@ TEST(DataPathTest, NormaliseAddsTheSlashAndKeeps80Characters) {
     std::string in, out;
   };
   const std::vector<Case> cases = {
-      {"/srv/pos", "/srv/pos/"},
-      {"/srv/pos/", "/srv/pos/"},
-      {"", "/"},
-      {"C:\\POS\\DATA", "C:/POS/DATA/"},
-      {seventy_nine, seventy_nine + "/"},
-      {eighty, eighty},
+      {"/srv/pos", "/srv/pos/"},         {"/srv/pos/", "/srv/pos/"},         {"", "/"},
+      {"C:\\POS\\DATA", "C:/POS/DATA/"}, {seventy_nine, seventy_nine + "/"}, {eighty, eighty},
       {eighty + "/more", eighty},
   };
   for (const Case& c : cases) EXPECT_EQ(NormaliseDataPath(c.in), c.out) << c.in;
@@ -72,9 +69,10 @@ TEST(ConfigFileTest, WritingAKeyKeepsEveryOtherByte) {
   std::ofstream(path, std::ios::binary) << before;
   TConfigFile config(path.string());
   config.WriteString("Alias", "POSPATH", "/srv/pos/");
-  EXPECT_EQ(Contents(path),
-            "; shared with the POS programs\r\n[Alias]\r\nPOS=C:\\POS\r\nPOSPATH=/srv/pos/\r\nX=1\r\n"
-            "\r\n[Printers]\r\nA=B");
+  EXPECT_EQ(
+      Contents(path),
+      "; shared with the POS programs\r\n[Alias]\r\nPOS=C:\\POS\r\nPOSPATH=/srv/pos/\r\nX=1\r\n"
+      "\r\n[Printers]\r\nA=B");
   EXPECT_EQ(config.ReadString("ALIAS", "pospath"), "/srv/pos/");
 }
 
@@ -121,9 +119,12 @@ TEST(OptionsTest, ParsesEveryOption) {
   EXPECT_FALSE(defaults.log_transactions);
   EXPECT_FALSE(defaults.data_dir);
 
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"--port", "0"}, {"--port", "70000"}, {"--port", "12x"},
-        {"--data-dir"}, {"--bogus"}, {"--headless=yes"}})
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--port", "0"},
+                                              {"--port", "70000"},
+                                              {"--port", "12x"},
+                                              {"--data-dir"},
+                                              {"--bogus"},
+                                              {"--headless=yes"}})
     EXPECT_THROW(ParseOptions(bad), std::invalid_argument) << bad[0];
 }
 
@@ -131,6 +132,23 @@ TEST(VersionTest, TwoDigitPartsOfTheProjectVersion) {
   EXPECT_EQ(VersionString(false), FIDORA_EXPECTED_VERSION);
   EXPECT_EQ(VersionString(true).substr(0, 9), std::string(FIDORA_EXPECTED_VERSION) + " ");
   EXPECT_EQ(VersionString(true).size(), 13u);
+}
+
+TEST(CrashReportTest, WritesAReportFileButNotTooManyAMinute) {
+  test::TempDir dir;
+  TCrashReporter crash;
+  crash.SetFolder(dir.dir() + "Debug/");
+  const std::string first =
+      crash.Report("ServerSocketClientConnect", "Out of memory when allocating sockets");
+  ASSERT_FALSE(first.empty());
+  const std::string report = Contents(first);
+  EXPECT_NE(report.find("Event:   ServerSocketClientConnect\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("Message: Out of memory when allocating sockets\n"), std::string::npos);
+  EXPECT_NE(report.find("Stack:\n  #0"), std::string::npos);
+  for (int i = 1; i < TCrashReporter::kFilesPerMinute + 5; ++i) crash.Report("x", "y");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "Debug"),
+                          std::filesystem::directory_iterator()),
+            TCrashReporter::kFilesPerMinute);
 }
 
 TEST(MessageTextTest, LongMessagesAreCutAndConsoleLinesAreOneLine) {

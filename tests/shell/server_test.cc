@@ -46,9 +46,9 @@ class ServerTest : public ::testing::Test {
   FidoraProcess* Start(std::vector<std::string> extra = {}) {
     port_ = test::FreeLoopbackPort();
     second_port_ = test::FreeLoopbackPort();
-    std::vector<std::string> args = {"--headless", "--data-dir", data_dir().string(), "--port",
-                                     std::to_string(port_), "--second-port",
-                                     std::to_string(second_port_)};
+    std::vector<std::string> args = {
+        "--headless",          "--data-dir",    data_dir().string(),         "--port",
+        std::to_string(port_), "--second-port", std::to_string(second_port_)};
     args.insert(args.end(), extra.begin(), extra.end());
     servers_.push_back(std::make_unique<FidoraProcess>(root_.path(), runtime_dir(), args));
     FidoraProcess* server = servers_.back().get();
@@ -87,18 +87,23 @@ TEST_F(ServerTest, SegmentedAndPipelinedRequestsAreAnsweredInOrder) {
   EXPECT_THAT(now[1], StartsWith("DATE\xA6"));
   EXPECT_THAT(now[2], StartsWith("STAT\xA6OK\xA6"));
 
-  terminal.Send("now\r\nNAME\r\n\r\nvers\xA6" "15.17.23\r\n");
+  terminal.Send(
+      "now\r\nNAME\r\n\r\nvers\xA6"
+      "15.17.23\r\n");
   EXPECT_THAT(terminal.ReadReply()[0], StartsWith("TIME\xA6"));
   EXPECT_THAT(terminal.ReadReply()[0], StartsWith("NAME\xA6"));
-  EXPECT_THAT(terminal.ReadReply(), ElementsAre("VERS\xA6" FIDORA_EXPECTED_VERSION,
-                                                StartsWith("STAT\xA6OK\xA6")));
+  EXPECT_THAT(terminal.ReadReply(),
+              ElementsAre("VERS\xA6" FIDORA_EXPECTED_VERSION, StartsWith("STAT\xA6OK\xA6")));
 }
 
 TEST_F(ServerTest, ABlockArrivingByteByByteIsAnsweredOnceOnEitherPort) {
   Start();
   for (uint16_t port : {port_, second_port_}) {
     LoopbackSocket terminal(port);
-    const std::string block = "B\xA6" "9\xA6" "C\r\nHELP\r\nX\r\n";
+    const std::string block =
+        "B\xA6"
+        "9\xA6"
+        "C\r\nHELP\r\nX\r\n";
     for (size_t i = 0; i + 1 < block.size(); ++i) {
       terminal.Send(block.substr(i, 1));
       std::this_thread::sleep_for(milliseconds(2));
@@ -117,7 +122,9 @@ TEST_F(ServerTest, ABlockArrivingByteByByteIsAnsweredOnceOnEitherPort) {
 TEST_F(ServerTest, UnknownWordsAndBrokenBlockHeadersGetTheUnknownCommandLine) {
   Start();
   LoopbackSocket terminal(second_port_);
-  terminal.Send("foo\xA6x\r\nB\xA6zz\xA6" "C\r\nNOW\n");
+  terminal.Send(
+      "foo\xA6x\r\nB\xA6zz\xA6"
+      "C\r\nNOW\n");
   EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"FOO\""));
   EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"B\""));
   EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"NO\""));
@@ -203,10 +210,10 @@ TEST_F(ServerTest, ASecondInstanceIsRefusedAndTheFirstGoesOn) {
 TEST_F(ServerTest, AServerThatDiedDoesNotBlockTheNextStart) {
   {
     const uint16_t port = test::FreeLoopbackPort();
-    FidoraProcess crashed(root_.path(), runtime_dir(),
-                          {"--headless", "--data-dir", data_dir().string(), "--port",
-                           std::to_string(port), "--second-port",
-                           std::to_string(test::FreeLoopbackPort())});
+    FidoraProcess crashed(
+        root_.path(), runtime_dir(),
+        {"--headless", "--data-dir", data_dir().string(), "--port", std::to_string(port),
+         "--second-port", std::to_string(test::FreeLoopbackPort())});
     ASSERT_TRUE(crashed.WaitUntilListening(port));
     crashed.Signal(SIGKILL);
     crashed.Wait();
@@ -268,6 +275,17 @@ TEST_F(ServerTest, WithoutAValidDataDirectoryItEndsWithStatus2) {
   EXPECT_THAT(server.Stderr(), HasSubstr("--data-dir"));
   EXPECT_THAT(server.Stderr(), HasSubstr("POSPATH"));
   EXPECT_FALSE(std::filesystem::exists(root_ / "empty" / "Debug"));
+
+  // A directory name beyond 80 characters is cut, and the message says why it failed.
+  const auto deep = data_dir() / std::string(90, 'd');
+  std::filesystem::create_directories(deep);
+  std::ofstream(deep / "TRACKER.DBF") << "placeholder";
+  FidoraProcess too_long(root_.path(), runtime_dir(),
+                         {"--headless", "--data-dir", deep.string(), "--port",
+                          std::to_string(test::FreeLoopbackPort()), "--second-port",
+                          std::to_string(test::FreeLoopbackPort())});
+  EXPECT_EQ(too_long.Wait(), 2);
+  EXPECT_THAT(too_long.Stderr(), HasSubstr("at most 80 characters"));
 }
 
 TEST_F(ServerTest, TheConfigurationFileNamesTheDataDirectory) {

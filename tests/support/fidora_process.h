@@ -25,7 +25,9 @@ extern char** environ;
 
 namespace fidora::test {
 
-inline std::string FidoraBinary() { return std::string(FIDORA_BINARY_DIR) + "/src/shell/fidora"; }
+inline std::string FidoraBinary() {
+  return std::string(FIDORA_BINARY_DIR) + "/src/shell/fidora";
+}
 
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -76,8 +78,8 @@ class FidoraProcess {
   FidoraProcess& operator=(const FidoraProcess&) = delete;
 
   // Waits until `port` accepts connections (false when the process ended or time ran out).
-  bool WaitUntilListening(uint16_t port, std::chrono::milliseconds timeout =
-                                             std::chrono::milliseconds(15000)) {
+  bool WaitUntilListening(uint16_t port,
+                          std::chrono::milliseconds timeout = std::chrono::milliseconds(15000)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
       if (Exited()) return false;

@@ -93,8 +93,8 @@ class LoopbackSocket {
   }
 
   // Reads until `count` bytes are there; nullopt when the time runs out or the peer closes.
-  std::optional<std::string> ReadBytes(size_t count, std::chrono::milliseconds timeout =
-                                                         std::chrono::milliseconds(5000)) {
+  std::optional<std::string> ReadBytes(
+      size_t count, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
     if (!Fill([&] { return pending_.size() - head_ >= count; }, timeout)) return std::nullopt;
     std::string bytes = pending_.substr(head_, count);
     Consume(count);
@@ -102,8 +102,8 @@ class LoopbackSocket {
   }
 
   // One line without its CR LF.
-  std::optional<std::string> ReadLine(std::chrono::milliseconds timeout =
-                                          std::chrono::milliseconds(5000)) {
+  std::optional<std::string> ReadLine(
+      std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
     size_t end = std::string::npos;
     auto complete = [&] {
       end = pending_.find("\r\n", head_);
@@ -116,8 +116,8 @@ class LoopbackSocket {
   }
 
   // One reply: a text line gives one line; a block gives its lines. Empty when none came.
-  std::vector<std::string> ReadReply(std::chrono::milliseconds timeout =
-                                         std::chrono::milliseconds(5000)) {
+  std::vector<std::string> ReadReply(
+      std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
     auto header = ReadLine(timeout);
     if (!header) return {};
     if (header->rfind("B\xA6", 0) != 0) return {*header};

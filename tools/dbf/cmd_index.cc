@@ -1,8 +1,8 @@
 // The index commands: index, reindex, keys, seek, check, pack and zap.
+#include <fmt/format.h>
+
 #include <filesystem>
 #include <iostream>
-
-#include <fmt/format.h>
 
 #include "engine/dbf/xb_error.h"
 #include "engine/index/index_disk_storage.h"
@@ -14,7 +14,9 @@
 namespace fidora::tool {
 namespace {
 
-std::string Absolute(const std::string& f) { return std::filesystem::absolute(f).string(); }
+std::string Absolute(const std::string& f) {
+  return std::filesystem::absolute(f).string();
+}
 
 void PrintRecord(TTableHandler& t) {
   std::string line = std::to_string(t.recno());
@@ -132,8 +134,8 @@ int PackOrZap(std::vector<std::string> args, bool pack) {
 void RegisterIndexCommands(CommandRegistry& registry) {
   registry.Add({"index", "index TABLE FILE.ntx KEYEXPR [--for EXPR] [--unique] [--descending]",
                 "build an NTX index of the table's records", Index});
-  registry.Add({"reindex", "reindex TABLE FILE.ntx...", "rebuild NTX indexes from the table",
-                Reindex});
+  registry.Add(
+      {"reindex", "reindex TABLE FILE.ntx...", "rebuild NTX indexes from the table", Reindex});
   registry.Add({"keys", "keys FILE.ntx [--table TABLE]",
                 "every entry of the index in order, one \"key¦recno\" line each; with --table "
                 "through the order's navigation",

@@ -1,9 +1,9 @@
 // "--index FILE.ntx..." and "--order TAG" on dump, append, set, delete and recall: the
 // given indexes are kept current while writing, and dump walks the chosen order.
+#include <fmt/printf.h>
+
 #include <iostream>
 #include <memory>
-
-#include <fmt/printf.h>
 
 #include "engine/dbf/xb_error.h"
 #include "tools/dbf/command.h"

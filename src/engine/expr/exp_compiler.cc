@@ -15,8 +15,12 @@ using Op = TxExpOperator::Op;
 [[noreturn]] void SyntaxError(std::string_view text) {
   throw EXbExpression(fmt::format("Syntax Error in expression \"{}\"", text));
 }
-[[noreturn]] void CannotBeEvaluated() { throw EXbExpression("Expression cannot be evaluated"); }
-[[noreturn]] void MissingParentheses() { throw EXbExpression("Missing closing parentheses"); }
+[[noreturn]] void CannotBeEvaluated() {
+  throw EXbExpression("Expression cannot be evaluated");
+}
+[[noreturn]] void MissingParentheses() {
+  throw EXbExpression("Missing closing parentheses");
+}
 
 size_t SkipBlanks(std::string_view text, size_t pos) {
   while (pos < text.size() && IsBlankOrControl(text[pos])) ++pos;
@@ -47,8 +51,10 @@ size_t NegationLength(std::string_view text, size_t pos) {
 size_t MatchingParen(std::string_view text, size_t open) {
   int level = 0;
   for (size_t i = open; i < text.size(); ++i) {
-    if (text[i] == '(') ++level;
-    else if (text[i] == ')' && --level == 0) return i;
+    if (text[i] == '(')
+      ++level;
+    else if (text[i] == ')' && --level == 0)
+      return i;
   }
   return std::string_view::npos;
 }
@@ -61,7 +67,9 @@ size_t SkipLiteral(std::string_view text, size_t i) {
   return text.find(close, i + 1);
 }
 
-bool OpensLiteral(char c) { return c == '"' || c == '\'' || c == '[' || c == '{'; }
+bool OpensLiteral(char c) {
+  return c == '"' || c == '\'' || c == '[' || c == '{';
+}
 
 // The ")" ending the call whose "(" is at open; quotes and brackets hide parentheses.
 size_t CallEnd(std::string_view text, size_t open) {
@@ -110,12 +118,12 @@ bool SymbolOperator(std::string_view symbol, Op& op) {
     std::string_view text;
     Op op;
   } kSymbols[] = {
-      {"^", Op::Power},          {"**", Op::Power},        {"*", Op::Multiply},
-      {"/", Op::Divide},         {"+", Op::Add},           {"-", Op::Subtract},
-      {"=", Op::Equal},          {"==", Op::Equal},        {"<>", Op::NotEqual},
-      {"!=", Op::NotEqual},      {"#", Op::NotEqual},      {">", Op::Greater},
-      {"<", Op::Less},           {">=", Op::GreaterEqual}, {"=>", Op::GreaterEqual},
-      {"<=", Op::LessEqual},     {"=<", Op::LessEqual},    {"$", Op::Contains},
+      {"^", Op::Power},      {"**", Op::Power},        {"*", Op::Multiply},
+      {"/", Op::Divide},     {"+", Op::Add},           {"-", Op::Subtract},
+      {"=", Op::Equal},      {"==", Op::Equal},        {"<>", Op::NotEqual},
+      {"!=", Op::NotEqual},  {"#", Op::NotEqual},      {">", Op::Greater},
+      {"<", Op::Less},       {">=", Op::GreaterEqual}, {"=>", Op::GreaterEqual},
+      {"<=", Op::LessEqual}, {"=<", Op::LessEqual},    {"$", Op::Contains},
   };
   for (const auto& s : kSymbols) {
     if (s.text == symbol) {
@@ -131,8 +139,8 @@ bool WordOperator(std::string_view word, Op& op) {
     std::string_view text;
     Op op;
   } kWords[] = {
-      {"AND", Op::And},      {"OR", Op::Or},   {"EQ", Op::Equal},        {"NE", Op::NotEqual},
-      {"GT", Op::Greater},   {"LT", Op::Less}, {"GE", Op::GreaterEqual}, {"LE", Op::LessEqual},
+      {"AND", Op::And},    {"OR", Op::Or},   {"EQ", Op::Equal},        {"NE", Op::NotEqual},
+      {"GT", Op::Greater}, {"LT", Op::Less}, {"GE", Op::GreaterEqual}, {"LE", Op::LessEqual},
   };
   for (const auto& w : kWords) {
     if (w.text == word) {
@@ -242,8 +250,10 @@ size_t TxExpCompiler::ScanOperand(std::string_view text, size_t pos, int depth,
       throw EXbExpression(fmt::format("Missing closing \"{}\" on literal", c));
     }
     const std::string inner(text.substr(pos + 1, close - pos - 1));
-    if (c == '{') items.push_back(std::make_unique<TxExpDateLit>(DayNumberFromText(inner)));
-    else items.push_back(std::make_unique<TxExpTextLit>(inner));
+    if (c == '{')
+      items.push_back(std::make_unique<TxExpDateLit>(DayNumberFromText(inner)));
+    else
+      items.push_back(std::make_unique<TxExpTextLit>(inner));
     ++operandCount_;
     return close + 1;
   }

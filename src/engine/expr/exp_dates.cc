@@ -10,7 +10,9 @@ namespace fidora {
 namespace {
 constexpr std::int64_t kFirstDay = 1721426;  // 1 January 0001
 constexpr std::int64_t kLastDay = 5373484;   // 31 December 9999
-const TxDBFDate& Codec() { return TxDBFDate::Instance(); }
+const TxDBFDate& Codec() {
+  return TxDBFDate::Instance();
+}
 }  // namespace
 
 std::int32_t DayNumberFromYmd(int year, int month, int day) {
@@ -53,8 +55,12 @@ std::string DayNumberToDisplayText(std::int64_t dayNumber) {
   return Codec().DayToDisplay(dayNumber);
 }
 
-std::int32_t TodayDayNumber() { return static_cast<std::int32_t>(Codec().Today()); }
+std::int32_t TodayDayNumber() {
+  return static_cast<std::int32_t>(Codec().Today());
+}
 
-int DayOfWeek(std::int64_t dayNumber) { return Codec().DayOfWeek(dayNumber); }
+int DayOfWeek(std::int64_t dayNumber) {
+  return Codec().DayOfWeek(dayNumber);
+}
 
 }  // namespace fidora

@@ -10,8 +10,10 @@ namespace fidora {
 std::string ExpValueText(const TxExpValue& value) {
   switch (value.type) {
     case TxExpType::Text:
-    case TxExpType::Memo: return value.text;
-    case TxExpType::Boolean: return value.logical ? "T" : "F";
+    case TxExpType::Memo:
+      return value.text;
+    case TxExpType::Boolean:
+      return value.logical ? "T" : "F";
     case TxExpType::Date: {
       if (IsNoDate(value.number)) return std::string(10, ' ');
       int y, m, d;
@@ -19,7 +21,8 @@ std::string ExpValueText(const TxExpValue& value) {
       if (day <= 0 || YmdFromDayNumber(day, y, m, d)) return DayNumberToDisplayText(day);
       return FormatGeneral(value.number);  // a day number beyond any calendar date
     }
-    default: return IsNumericType(value.type) ? FormatGeneral(value.number) : std::string();
+    default:
+      return IsNumericType(value.type) ? FormatGeneral(value.number) : std::string();
   }
 }
 
@@ -66,20 +69,30 @@ TxExpType TxExpHandler::EvaluateInto(TxVariant& out) {
   }
   const TxExpValue value = Evaluate();
   switch (value.type) {
-    case TxExpType::Text: out.SetText(value.text); break;
+    case TxExpType::Text:
+      out.SetText(value.text);
+      break;
     case TxExpType::Number:
-    case TxExpType::DateTime: out.SetNumber(value.number); break;
+    case TxExpType::DateTime:
+      out.SetNumber(value.number);
+      break;
     case TxExpType::Date:
       out.SetDayNumber(static_cast<std::int32_t>(
           std::fmax(std::fmin(std::trunc(value.number), 2147483647.0), -2147483648.0)));
       break;
-    case TxExpType::Boolean: out.SetLogical(value.logical); break;
-    default: resultType_ = TxExpType::Unknown; break;
+    case TxExpType::Boolean:
+      out.SetLogical(value.logical);
+      break;
+    default:
+      resultType_ = TxExpType::Unknown;
+      break;
   }
   return resultType_;
 }
 
-std::string TxExpHandler::Render() const { return tree_ ? tree_->Render() : std::string(); }
+std::string TxExpHandler::Render() const {
+  return tree_ ? tree_->Render() : std::string();
+}
 
 std::string TxExpHandler::ListNames(int kind) const {
   std::string out;

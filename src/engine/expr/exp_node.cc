@@ -35,13 +35,19 @@ void TxExpBaseObject::SetChildren(TxExpNode left, TxExpNode right) {
   if (right_) UpdateHeight(right_->Height());
 }
 
-void TxExpBaseObject::UpdateHeight(int childHeight) { height_ = std::max(height_, childHeight + 1); }
+void TxExpBaseObject::UpdateHeight(int childHeight) {
+  height_ = std::max(height_, childHeight + 1);
+}
 
 // ---- container ----
 
-TxExpContainer::TxExpContainer(TxExpNode inner) { SetChildren(std::move(inner), nullptr); }
+TxExpContainer::TxExpContainer(TxExpNode inner) {
+  SetChildren(std::move(inner), nullptr);
+}
 
-std::string TxExpContainer::Render() const { return "(" + (left_ ? left_->Render() : "") + ")"; }
+std::string TxExpContainer::Render() const {
+  return "(" + (left_ ? left_->Render() : "") + ")";
+}
 
 TxExpValue TxExpContainer::Evaluate() const {
   if (!left_) throw EXbExpression("Expression cannot be evaluated");
@@ -72,7 +78,9 @@ void TxExpFunction::ListNames(int kind, std::string& out) const {
     if (arg) arg->ListNames(kind, out);
 }
 
-bool TxExpFunction::HasArg(int k) const { return ArgNode(k) != nullptr; }
+bool TxExpFunction::HasArg(int k) const {
+  return ArgNode(k) != nullptr;
+}
 
 const TxExpBaseObject* TxExpFunction::ArgNode(int k) const {
   if (k < 1 || k > ArgCount()) return nullptr;
@@ -87,8 +95,8 @@ TxExpValue TxExpFunction::ArgAny(int k) const {
 TxExpValue TxExpFunction::Arg(int k, TxExpType needed) const {
   TxExpValue value = ArgAny(k);
   if (!TypeSatisfies(value.type, needed)) {
-    throw EXbExpression(fmt::format("{} needed for Argument {} of {}", ExpTypeName(needed), k,
-                                    function_->Name()));
+    throw EXbExpression(
+        fmt::format("{} needed for Argument {} of {}", ExpTypeName(needed), k, function_->Name()));
   }
   return value;
 }
@@ -113,11 +121,15 @@ TxExpNumLit::TxExpNumLit(double value, const std::string& literal) : value_(valu
   if (dot != std::string::npos) decimals_ = static_cast<int>(literal.size() - dot - 1);
 }
 
-std::string TxExpNumLit::Render() const { return fmt::format("{:.{}f}", value_, decimals_); }
+std::string TxExpNumLit::Render() const {
+  return fmt::format("{:.{}f}", value_, decimals_);
+}
 
 TxExpDateLit::TxExpDateLit(std::int32_t dayNumber) : dayNumber_(dayNumber) {}
 
-std::string TxExpDateLit::Render() const { return "{" + DayNumberToDisplayText(dayNumber_) + "}"; }
+std::string TxExpDateLit::Render() const {
+  return "{" + DayNumberToDisplayText(dayNumber_) + "}";
+}
 
 // ---- operator ----
 
@@ -126,15 +138,22 @@ TxExpOperator::TxExpOperator(Op op, const TxCompareSettings& settings)
 
 int TxExpOperator::Precedence(Op op) {
   switch (op) {
-    case Op::Power: return 2;
+    case Op::Power:
+      return 2;
     case Op::Multiply:
-    case Op::Divide: return 3;
+    case Op::Divide:
+      return 3;
     case Op::Add:
-    case Op::Subtract: return 4;
-    case Op::Not: return 6;
-    case Op::And: return 7;
-    case Op::Or: return 8;
-    default: return 5;
+    case Op::Subtract:
+      return 4;
+    case Op::Not:
+      return 6;
+    case Op::And:
+      return 7;
+    case Op::Or:
+      return 8;
+    default:
+      return 5;
   }
 }
 
@@ -145,21 +164,36 @@ void TxExpOperator::Take(TxExpNode left, TxExpNode right) {
 
 std::string TxExpOperator::NameText() const {
   switch (op_) {
-    case Op::Power: return "^";
-    case Op::Multiply: return "*";
-    case Op::Divide: return "/";
-    case Op::Add: return "+";
-    case Op::Subtract: return "-";
-    case Op::Equal: return "=";
-    case Op::NotEqual: return "#";
-    case Op::Greater: return ">";
-    case Op::Less: return "<";
-    case Op::GreaterEqual: return ">=";
-    case Op::LessEqual: return "<=";
-    case Op::Contains: return "in string";
-    case Op::Not: return ".NOT.";
-    case Op::And: return ".AND.";
-    case Op::Or: return ".OR.";
+    case Op::Power:
+      return "^";
+    case Op::Multiply:
+      return "*";
+    case Op::Divide:
+      return "/";
+    case Op::Add:
+      return "+";
+    case Op::Subtract:
+      return "-";
+    case Op::Equal:
+      return "=";
+    case Op::NotEqual:
+      return "#";
+    case Op::Greater:
+      return ">";
+    case Op::Less:
+      return "<";
+    case Op::GreaterEqual:
+      return ">=";
+    case Op::LessEqual:
+      return "<=";
+    case Op::Contains:
+      return "in string";
+    case Op::Not:
+      return ".NOT.";
+    case Op::And:
+      return ".AND.";
+    case Op::Or:
+      return ".OR.";
   }
   return {};
 }
@@ -169,9 +203,13 @@ std::string TxExpOperator::Render() const {
   return (left_ ? left_->Render() : "") + symbol + (right_ ? right_->Render() : "");
 }
 
-bool TxExpOperator::IsComparison() const { return Precedence(op_) == 5 && op_ != Op::Contains; }
+bool TxExpOperator::IsComparison() const {
+  return Precedence(op_) == 5 && op_ != Op::Contains;
+}
 
-bool TxExpOperator::IsArithmetic() const { return Precedence(op_) <= 4; }
+bool TxExpOperator::IsArithmetic() const {
+  return Precedence(op_) <= 4;
+}
 
 TxExpValue TxExpOperator::Evaluate() const {
   if ((op_ != Op::Not && !left_) || !right_) {
@@ -194,11 +232,16 @@ TxExpValue TxExpOperator::Evaluate() const {
 
 TxExpValue TxExpOperator::EvaluateLogical(const TxExpValue& l, const TxExpValue& r) const {
   switch (op_) {
-    case Op::Equal: return TxExpValue::OfBoolean(l.logical == r.logical);
-    case Op::NotEqual: return TxExpValue::OfBoolean(l.logical != r.logical);
-    case Op::And: return TxExpValue::OfBoolean(l.logical && r.logical);
-    case Op::Or: return TxExpValue::OfBoolean(l.logical || r.logical);
-    default: RequiredButInvalid(IsArithmetic() ? "number" : "assigned");
+    case Op::Equal:
+      return TxExpValue::OfBoolean(l.logical == r.logical);
+    case Op::NotEqual:
+      return TxExpValue::OfBoolean(l.logical != r.logical);
+    case Op::And:
+      return TxExpValue::OfBoolean(l.logical && r.logical);
+    case Op::Or:
+      return TxExpValue::OfBoolean(l.logical || r.logical);
+    default:
+      RequiredButInvalid(IsArithmetic() ? "number" : "assigned");
   }
 }
 
@@ -220,27 +263,49 @@ TxExpValue TxExpOperator::EvaluateNumeric(const TxExpValue& l, const TxExpValue&
   if (IsComparison()) {
     bool result = false;
     switch (op_) {
-      case Op::Equal: result = a == b; break;
-      case Op::NotEqual: result = a != b; break;
-      case Op::Greater: result = a > b; break;
-      case Op::Less: result = a < b; break;
-      case Op::GreaterEqual: result = a >= b; break;
-      case Op::LessEqual: result = a <= b; break;
-      default: break;
+      case Op::Equal:
+        result = a == b;
+        break;
+      case Op::NotEqual:
+        result = a != b;
+        break;
+      case Op::Greater:
+        result = a > b;
+        break;
+      case Op::Less:
+        result = a < b;
+        break;
+      case Op::GreaterEqual:
+        result = a >= b;
+        break;
+      case Op::LessEqual:
+        result = a <= b;
+        break;
+      default:
+        break;
     }
     return TxExpValue::OfBoolean(result);
   }
   double result = 0;
   switch (op_) {
-    case Op::Add: result = a + b; break;
-    case Op::Subtract: result = a - b; break;
-    case Op::Multiply: result = a * b; break;
+    case Op::Add:
+      result = a + b;
+      break;
+    case Op::Subtract:
+      result = a - b;
+      break;
+    case Op::Multiply:
+      result = a * b;
+      break;
     case Op::Divide:
       if (b == 0) throw ERunTimeError(a == 0 ? kFloatInvalid : kFloatDivByZero);
       result = a / b;
       break;
-    case Op::Power: result = Power(a, b); break;
-    default: RequiredButInvalid("assigned");
+    case Op::Power:
+      result = Power(a, b);
+      break;
+    default:
+      RequiredButInvalid("assigned");
   }
   CheckFloatResult(result);
   TxExpValue out{r.type, result, false, {}};
@@ -252,20 +317,34 @@ TxExpValue TxExpOperator::EvaluateText(const TxExpValue& l, const TxExpValue& r)
     const int c = CompareExpTexts(l.text, r.text, settings_);
     bool result = false;
     switch (op_) {
-      case Op::Equal: result = c == 0; break;
-      case Op::NotEqual: result = c != 0; break;
-      case Op::Greater: result = c > 0; break;
-      case Op::Less: result = c < 0; break;
-      case Op::GreaterEqual: result = c >= 0; break;
-      case Op::LessEqual: result = c <= 0; break;
-      default: break;
+      case Op::Equal:
+        result = c == 0;
+        break;
+      case Op::NotEqual:
+        result = c != 0;
+        break;
+      case Op::Greater:
+        result = c > 0;
+        break;
+      case Op::Less:
+        result = c < 0;
+        break;
+      case Op::GreaterEqual:
+        result = c >= 0;
+        break;
+      case Op::LessEqual:
+        result = c <= 0;
+        break;
+      default:
+        break;
     }
     return TxExpValue::OfBoolean(result);
   }
   switch (op_) {
     case Op::Contains:
       return TxExpValue::OfBoolean(TxTextSearch(l.text).Find(r.text) != std::string::npos);
-    case Op::Add: return TxExpValue{r.type, 0, false, l.text + r.text};
+    case Op::Add:
+      return TxExpValue{r.type, 0, false, l.text + r.text};
     case Op::Subtract: {
       // The left operand's trailing blanks move to the end.
       const size_t keep = l.text.find_last_not_of(' ') + 1;  // npos + 1 == 0
@@ -273,7 +352,8 @@ TxExpValue TxExpOperator::EvaluateText(const TxExpValue& l, const TxExpValue& r)
       text.resize(l.text.size() + r.text.size(), ' ');
       return TxExpValue{r.type, 0, false, std::move(text)};
     }
-    default: RequiredButInvalid("assigned");
+    default:
+      RequiredButInvalid("assigned");
   }
 }
 

@@ -105,9 +105,21 @@ class TxExpFieldvar final : public TxExpBaseObject {
 class TxExpOperator final : public TxExpBaseObject {
  public:
   enum class Op {
-    Power, Multiply, Divide, Add, Subtract,
-    Equal, NotEqual, Greater, Less, GreaterEqual, LessEqual, Contains,
-    Not, And, Or,
+    Power,
+    Multiply,
+    Divide,
+    Add,
+    Subtract,
+    Equal,
+    NotEqual,
+    Greater,
+    Less,
+    GreaterEqual,
+    LessEqual,
+    Contains,
+    Not,
+    And,
+    Or,
   };
 
   TxExpOperator(Op op, const TxCompareSettings& settings);

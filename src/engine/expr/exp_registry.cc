@@ -10,7 +10,8 @@ TxUserDefFieldVar::TxUserDefFieldVar(std::string names, int width, int decimals)
   size_t start = 0;
   while (start <= names.size()) {
     const size_t end = names.find(';', start);
-    std::string name = names.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string name =
+        names.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (!name.empty()) names_.push_back(std::move(name));
     if (end == std::string::npos) break;
     start = end + 1;

@@ -4,11 +4,19 @@
 
 namespace fidora {
 
-char UpperChar(char c) { return AnsiUpper(c); }
-char LowerChar(char c) { return AnsiLower(c); }
+char UpperChar(char c) {
+  return AnsiUpper(c);
+}
+char LowerChar(char c) {
+  return AnsiLower(c);
+}
 
-std::string UpperText(std::string_view s) { return AnsiUpperCase(s); }
-std::string LowerText(std::string_view s) { return AnsiLowerCase(s); }
+std::string UpperText(std::string_view s) {
+  return AnsiUpperCase(s);
+}
+std::string LowerText(std::string_view s) {
+  return AnsiLowerCase(s);
+}
 
 std::string UpperAscii(std::string_view s) {
   std::string out(s);
@@ -29,6 +37,8 @@ std::string_view TrimLeft(std::string_view s) {
   return s.substr(i);
 }
 
-std::string_view TrimBoth(std::string_view s) { return TrimLeft(TrimRight(s)); }
+std::string_view TrimBoth(std::string_view s) {
+  return TrimLeft(TrimRight(s));
+}
 
 }  // namespace fidora

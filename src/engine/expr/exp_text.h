@@ -14,15 +14,25 @@ std::string LowerText(std::string_view s);
 // Upper-cases the letters a-z only.
 std::string UpperAscii(std::string_view s);
 
-inline bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+inline bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 // Trailing / leading / both: characters with codes up to 32 removed.
 std::string_view TrimRight(std::string_view s);
 std::string_view TrimLeft(std::string_view s);
 std::string_view TrimBoth(std::string_view s);
 
-inline bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-inline bool IsNameStart(char c) { return IsAsciiLetter(c) || c == '_'; }
-inline bool IsNameChar(char c) { return IsNameStart(c) || IsDigit(c); }
+inline bool IsAsciiLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+inline bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+inline bool IsNameStart(char c) {
+  return IsAsciiLetter(c) || c == '_';
+}
+inline bool IsNameChar(char c) {
+  return IsNameStart(c) || IsDigit(c);
+}
 
 }  // namespace fidora

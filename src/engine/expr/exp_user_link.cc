@@ -14,15 +14,21 @@ TxlDBFFieldVars::TxlDBFFieldVars(const TxTableAccess& table, int field, std::str
 
 TxExpValue TxlDBFFieldVars::Evaluate() const {
   switch (type_) {
-    case 'C': return TxExpValue::OfText(std::string(table_.FieldBytes(field_)));
-    case 'D': return TxExpValue::OfDate(table_.FieldDayNumber(field_));
+    case 'C':
+      return TxExpValue::OfText(std::string(table_.FieldBytes(field_)));
+    case 'D':
+      return TxExpValue::OfDate(table_.FieldDayNumber(field_));
     case 'F':
     case 'I':
     case 'N':
-    case 'Y': return TxExpValue::OfNumber(table_.FieldNumber(field_));
-    case 'L': return TxExpValue::OfBoolean(table_.FieldLogical(field_));
-    case 'M': return TxExpValue::OfText(table_.FieldMemo(field_));
-    default: return TxExpValue{TxExpType::Memo, 0, false, std::string(table_.FieldBytes(field_))};
+    case 'Y':
+      return TxExpValue::OfNumber(table_.FieldNumber(field_));
+    case 'L':
+      return TxExpValue::OfBoolean(table_.FieldLogical(field_));
+    case 'M':
+      return TxExpValue::OfText(table_.FieldMemo(field_));
+    default:
+      return TxExpValue{TxExpType::Memo, 0, false, std::string(table_.FieldBytes(field_))};
   }
 }
 
@@ -102,8 +108,7 @@ class TxlDBFFieldNo final : public TxUserDefFunction {
 };
 }  // namespace
 
-TxExpUserLink::TxExpUserLink(const TxTableAccess& table, const std::string& alias)
-    : table_(table) {
+TxExpUserLink::TxExpUserLink(const TxTableAccess& table, const std::string& alias) : table_(table) {
   const std::string upperAlias = UpperText(alias);
   for (int field = 1; field <= table.FieldCount(); ++field) {
     const std::string name = UpperText(TrimRight(table.FieldName(field)));

@@ -10,17 +10,28 @@ namespace fidora {
 
 std::string ExpTypeName(TxExpType type) {
   switch (type) {
-    case TxExpType::Unknown: return "Unknown";
-    case TxExpType::Empty: return "Empty";
-    case TxExpType::Any: return "Any";
-    case TxExpType::Text: return "Text";
-    case TxExpType::Number: return "Number";
-    case TxExpType::Integer: return "Integer";
-    case TxExpType::Date: return "Date";
-    case TxExpType::DateTime: return "DateTime";
-    case TxExpType::Boolean: return "Boolean";
-    case TxExpType::Memo: return "Memo";
-    case TxExpType::Pointer: return "Pointer";
+    case TxExpType::Unknown:
+      return "Unknown";
+    case TxExpType::Empty:
+      return "Empty";
+    case TxExpType::Any:
+      return "Any";
+    case TxExpType::Text:
+      return "Text";
+    case TxExpType::Number:
+      return "Number";
+    case TxExpType::Integer:
+      return "Integer";
+    case TxExpType::Date:
+      return "Date";
+    case TxExpType::DateTime:
+      return "DateTime";
+    case TxExpType::Boolean:
+      return "Boolean";
+    case TxExpType::Memo:
+      return "Memo";
+    case TxExpType::Pointer:
+      return "Pointer";
   }
   return "Invalid Value";
 }

@@ -45,7 +45,9 @@ struct TxExpValue {
 
 // The empty date of CTOD(""): date functions treat it, like 0, as no date.
 inline constexpr double kNoDate = 1e100;
-inline bool IsNoDate(double day) { return day == 0 || day == kNoDate; }
+inline bool IsNoDate(double day) {
+  return day == 0 || day == kNoDate;
+}
 
 // Longest text a function may build from a length argument (the longest character field).
 inline constexpr std::int64_t kMaxTextLength = 65535;

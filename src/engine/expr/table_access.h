@@ -19,16 +19,16 @@ class TxTableAccess {
   // Fields are numbered from 1.
   virtual int FieldCount() const = 0;
   virtual std::string FieldName(int field) const = 0;
-  virtual char FieldType(int field) const = 0;  // upper-case type letter
+  virtual char FieldType(int field) const = 0;     // upper-case type letter
   virtual int FieldLength(int field) const = 0;    // for C fields including the high byte
   virtual int FieldDecimals(int field) const = 0;  // 0 for C fields
 
   // Values of the current record buffer. Raw bytes stay valid until the record changes.
   virtual std::string_view FieldBytes(int field) const = 0;
-  virtual double FieldNumber(int field) const = 0;          // N, F, I, Y
+  virtual double FieldNumber(int field) const = 0;           // N, F, I, Y
   virtual std::int32_t FieldDayNumber(int field) const = 0;  // D; 0 when empty
   virtual bool FieldLogical(int field) const = 0;            // L
-  virtual std::string FieldMemo(int field) const = 0;       // M; empty without a memo
+  virtual std::string FieldMemo(int field) const = 0;        // M; empty without a memo
 
   virtual std::int64_t RecNo() const = 0;
   virtual bool IsDeleted() const = 0;  // the buffer's deletion flag is not a blank

@@ -15,7 +15,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view text, char any, ch
   const bool leadingAny = pattern.front() == any;
   if (leadingAny) pattern.remove_prefix(1);
   if (!pattern.empty() && pattern.back() == any) pattern.remove_suffix(1);
-  if (leadingAny) return pattern.empty() || TxTextSearch(pattern).Find(text) != std::string_view::npos;
+  if (leadingAny)
+    return pattern.empty() || TxTextSearch(pattern).Find(text) != std::string_view::npos;
   for (size_t i = 0; i < pattern.size(); ++i) {
     if (pattern[i] != one && pattern[i] != text[i]) return false;
   }

@@ -11,7 +11,8 @@
 namespace fidora {
 
 // -1, 0 or 1.
-int CompareExpTexts(std::string_view left, std::string_view right, const TxCompareSettings& settings);
+int CompareExpTexts(std::string_view left, std::string_view right,
+                    const TxCompareSettings& settings);
 
 // SM* is a prefix test, *SM* and *SM containment tests, S?ITH* a prefix test where "?" stands
 // for any character; a text shorter than the pattern never matches (SMITH* does not match SMITH).

@@ -8,7 +8,9 @@
 namespace fidora {
 namespace {
 
-std::int64_t WholeDay(double day) { return TruncToInt(day); }
+std::int64_t WholeDay(double day) {
+  return TruncToInt(day);
+}
 
 FIDORA_UDF(TxUDFCTOD, "CTOD") {
   const std::string text = call.TextArg(1);

@@ -50,7 +50,9 @@ std::string StrOf(const TxExpFunction& call) {
   return FormatStr(x, DefaultStrWidth(call), 0);
 }
 
-FIDORA_UDF(TxUDFStr, "STR") { return TxExpValue::OfText(StrOf(call)); }
+FIDORA_UDF(TxUDFStr, "STR") {
+  return TxExpValue::OfText(StrOf(call));
+}
 
 // Leading blanks become zeros; a minus sign stays where it is (-5 in width 4 is "00-5").
 FIDORA_UDF(TxUDFStrZero, "STRZERO") {
@@ -67,9 +69,12 @@ enum class Placement { Left, Right, Center };
 std::string PadValueText(const TxExpValue& v) {
   switch (v.type) {
     case TxExpType::Text:
-    case TxExpType::Memo: return v.text;
-    case TxExpType::Boolean: return v.logical ? "T" : "F";
-    default: return IsNumericType(v.type) ? FormatGeneral(v.number) : std::string();
+    case TxExpType::Memo:
+      return v.text;
+    case TxExpType::Boolean:
+      return v.logical ? "T" : "F";
+    default:
+      return IsNumericType(v.type) ? FormatGeneral(v.number) : std::string();
   }
 }
 
@@ -85,8 +90,10 @@ TxExpValue Pad(const TxExpFunction& call, Placement placement) {
   CheckedLength(n);
   const TxExpValue fillArg = call.ArgAny(3);
   std::string fill = " ";
-  if (fillArg.type == TxExpType::Text && !fillArg.text.empty()) fill = fillArg.text;
-  else if (fillArg.type != TxExpType::Empty) udf::RequiredButInvalid("Char");
+  if (fillArg.type == TxExpType::Text && !fillArg.text.empty())
+    fill = fillArg.text;
+  else if (fillArg.type != TxExpType::Empty)
+    udf::RequiredButInvalid("Char");
 
   const auto width = static_cast<size_t>(n);
   std::string out;
@@ -100,9 +107,15 @@ TxExpValue Pad(const TxExpFunction& call, Placement placement) {
   return TxExpValue::OfText(std::move(out));
 }
 
-FIDORA_UDF(TxUDFPadR, "PADR") { return Pad(call, Placement::Left); }
-FIDORA_UDF(TxUDFPadL, "PADL") { return Pad(call, Placement::Right); }
-FIDORA_UDF(TxUDFPadC, "PADC") { return Pad(call, Placement::Center); }
+FIDORA_UDF(TxUDFPadR, "PADR") {
+  return Pad(call, Placement::Left);
+}
+FIDORA_UDF(TxUDFPadL, "PADL") {
+  return Pad(call, Placement::Right);
+}
+FIDORA_UDF(TxUDFPadC, "PADC") {
+  return Pad(call, Placement::Center);
+}
 
 }  // namespace
 

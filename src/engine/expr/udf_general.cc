@@ -19,12 +19,21 @@ FIDORA_UDF(TxUDFEmpty, "EMPTY") {
   bool empty = false;
   switch (x.type) {
     case TxExpType::Date:
-    case TxExpType::DateTime: empty = IsNoDate(x.number); break;
+    case TxExpType::DateTime:
+      empty = IsNoDate(x.number);
+      break;
     case TxExpType::Number:
-    case TxExpType::Integer: empty = x.number == 0; break;
-    case TxExpType::Text: empty = x.text.find_first_not_of(' ') == std::string::npos; break;
-    case TxExpType::Boolean: empty = !x.logical; break;
-    default: break;
+    case TxExpType::Integer:
+      empty = x.number == 0;
+      break;
+    case TxExpType::Text:
+      empty = x.text.find_first_not_of(' ') == std::string::npos;
+      break;
+    case TxExpType::Boolean:
+      empty = !x.logical;
+      break;
+    default:
+      break;
   }
   return TxExpValue::OfBoolean(empty);
 }
@@ -44,8 +53,11 @@ FIDORA_UDF(TxUDFDescend, "DESCEND") {
     case TxExpType::Text:
       for (char& c : x.text) c = static_cast<char>((256 - static_cast<unsigned char>(c)) % 256);
       return x;
-    case TxExpType::Boolean: x.logical = !x.logical; return x;
-    default: return TxExpValue::OfBoolean(false);
+    case TxExpType::Boolean:
+      x.logical = !x.logical;
+      return x;
+    default:
+      return TxExpValue::OfBoolean(false);
   }
 }
 
@@ -94,8 +106,12 @@ TxExpValue Extreme(const TxExpFunction& call, int sign, const char* name) {
   return best;
 }
 
-FIDORA_UDF(TxUDFMax, "MAX") { return Extreme(call, 1, "Max()"); }
-FIDORA_UDF(TxUDFMin, "MIN") { return Extreme(call, -1, "Min()"); }
+FIDORA_UDF(TxUDFMax, "MAX") {
+  return Extreme(call, 1, "Max()");
+}
+FIDORA_UDF(TxUDFMin, "MIN") {
+  return Extreme(call, -1, "Min()");
+}
 
 }  // namespace
 

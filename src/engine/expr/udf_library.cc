@@ -56,7 +56,8 @@ double RoundHalfAwayFromZero(double x, std::int64_t places) {
   double scaled = places >= 0 ? x * scale : x / scale;
   if (!std::isfinite(scaled)) return x;
   // From 1e15 on a double holds no fraction worth rounding (and 15 digits would lose some).
-  if (std::fabs(scaled) < 1e15) scaled = std::strtod(fmt::format("{:.15g}", scaled).c_str(), nullptr);
+  if (std::fabs(scaled) < 1e15)
+    scaled = std::strtod(fmt::format("{:.15g}", scaled).c_str(), nullptr);
   const double rounded = std::round(scaled);  // std::round takes halves away from zero
   return places >= 0 ? rounded / scale : rounded * scale;
 }

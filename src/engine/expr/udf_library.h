@@ -41,10 +41,10 @@ double RoundHalfAwayFromZero(double x, std::int64_t places);
 }  // namespace fidora
 
 // Declares a library function class and opens the body of its Evaluate(call).
-#define FIDORA_UDF(ClassName, NameText)                                   \
-  class ClassName final : public ::fidora::TxUserDefFunction {            \
-   public:                                                                \
-    ClassName() : TxUserDefFunction(NameText) {}                          \
+#define FIDORA_UDF(ClassName, NameText)                                                \
+  class ClassName final : public ::fidora::TxUserDefFunction {                         \
+   public:                                                                             \
+    ClassName() : TxUserDefFunction(NameText) {}                                       \
     ::fidora::TxExpValue Evaluate(const ::fidora::TxExpFunction& call) const override; \
-  };                                                                      \
+  };                                                                                   \
   ::fidora::TxExpValue ClassName::Evaluate(const ::fidora::TxExpFunction& call) const

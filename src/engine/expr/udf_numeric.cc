@@ -16,20 +16,40 @@ TxExpValue Num(double d) {
   return TxExpValue::OfNumber(d);
 }
 
-FIDORA_UDF(TxUDFAbsolute, "ABS") { return Num(std::fabs(call.NumberArg(1))); }
-FIDORA_UDF(TxUDFCeiling, "CEILING") { return Num(std::ceil(call.NumberArg(1))); }
-FIDORA_UDF(TxUDFFloor, "FLOOR") { return Num(std::floor(call.NumberArg(1))); }
-FIDORA_UDF(TxUDFInt, "INT") { return Num(std::trunc(call.NumberArg(1))); }
-FIDORA_UDF(TxUDFSin, "SIN") { return Num(std::sin(call.NumberArg(1))); }
-FIDORA_UDF(TxUDFCosine, "COS") { return Num(std::cos(call.NumberArg(1))); }
-FIDORA_UDF(TxUDFTan, "TAN") { return Num(std::tan(call.NumberArg(1))); }
-FIDORA_UDF(TxUDFArcTan, "ATAN") { return Num(std::atan(call.NumberArg(1))); }
+FIDORA_UDF(TxUDFAbsolute, "ABS") {
+  return Num(std::fabs(call.NumberArg(1)));
+}
+FIDORA_UDF(TxUDFCeiling, "CEILING") {
+  return Num(std::ceil(call.NumberArg(1)));
+}
+FIDORA_UDF(TxUDFFloor, "FLOOR") {
+  return Num(std::floor(call.NumberArg(1)));
+}
+FIDORA_UDF(TxUDFInt, "INT") {
+  return Num(std::trunc(call.NumberArg(1)));
+}
+FIDORA_UDF(TxUDFSin, "SIN") {
+  return Num(std::sin(call.NumberArg(1)));
+}
+FIDORA_UDF(TxUDFCosine, "COS") {
+  return Num(std::cos(call.NumberArg(1)));
+}
+FIDORA_UDF(TxUDFTan, "TAN") {
+  return Num(std::tan(call.NumberArg(1)));
+}
+FIDORA_UDF(TxUDFArcTan, "ATAN") {
+  return Num(std::atan(call.NumberArg(1)));
+}
 FIDORA_UDF(TxUDFPi, "PI") {
   (void)call;
   return Num(kPi);
 }
-FIDORA_UDF(TxUDFDegToRad, "DTOR") { return Num(call.NumberArg(1) * 0.017453292519943295769); }
-FIDORA_UDF(TxUDFRadToDeg, "RTOD") { return Num(call.NumberArg(1) * 57.295779513082320877); }
+FIDORA_UDF(TxUDFDegToRad, "DTOR") {
+  return Num(call.NumberArg(1) * 0.017453292519943295769);
+}
+FIDORA_UDF(TxUDFRadToDeg, "RTOD") {
+  return Num(call.NumberArg(1) * 57.295779513082320877);
+}
 
 FIDORA_UDF(TxUDFArcTan2, "ATN2") {
   const double y = call.NumberArg(1);

@@ -14,15 +14,31 @@ namespace {
 using udf::CheckedLength;
 using udf::OptionalWhole;
 
-TxExpValue Text(std::string s) { return TxExpValue::OfText(std::move(s)); }
-TxExpValue Text(std::string_view s) { return TxExpValue::OfText(std::string(s)); }
+TxExpValue Text(std::string s) {
+  return TxExpValue::OfText(std::move(s));
+}
+TxExpValue Text(std::string_view s) {
+  return TxExpValue::OfText(std::string(s));
+}
 
-FIDORA_UDF(TxUDFUpper, "UPPER") { return Text(UpperText(call.TextArg(1))); }
-FIDORA_UDF(TxUDFLower, "LOWER") { return Text(LowerText(call.TextArg(1))); }
-FIDORA_UDF(TxUDFAllTrim, "ALLTRIM") { return Text(TrimBoth(call.TextArg(1))); }
-FIDORA_UDF(TxUDFLTrim, "LTRIM") { return Text(TrimLeft(call.TextArg(1))); }
-FIDORA_UDF(TxUDFTrim, "TRIM") { return Text(TrimRight(call.TextArg(1))); }
-FIDORA_UDF(TxUDFRTrim, "RTRIM") { return Text(TrimRight(call.TextArg(1))); }
+FIDORA_UDF(TxUDFUpper, "UPPER") {
+  return Text(UpperText(call.TextArg(1)));
+}
+FIDORA_UDF(TxUDFLower, "LOWER") {
+  return Text(LowerText(call.TextArg(1)));
+}
+FIDORA_UDF(TxUDFAllTrim, "ALLTRIM") {
+  return Text(TrimBoth(call.TextArg(1)));
+}
+FIDORA_UDF(TxUDFLTrim, "LTRIM") {
+  return Text(TrimLeft(call.TextArg(1)));
+}
+FIDORA_UDF(TxUDFTrim, "TRIM") {
+  return Text(TrimRight(call.TextArg(1)));
+}
+FIDORA_UDF(TxUDFRTrim, "RTRIM") {
+  return Text(TrimRight(call.TextArg(1)));
+}
 FIDORA_UDF(TxUDFLen, "LEN") {
   return TxExpValue::OfNumber(static_cast<double>(call.TextArg(1).size()));
 }
@@ -166,8 +182,10 @@ FIDORA_UDF(TxUDFSoundex, "SOUNDEX") {
     }
   }
   std::string code = kept + "0000";
-  if (s[0] >= 'A' && s[0] <= 'Z') code[0] = s[0];
-  else code.insert(code.begin(), s[0]);
+  if (s[0] >= 'A' && s[0] <= 'Z')
+    code[0] = s[0];
+  else
+    code.insert(code.begin(), s[0]);
   return Text(code.substr(0, 4));
 }
 

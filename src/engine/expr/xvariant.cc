@@ -75,11 +75,16 @@ std::int32_t TxVariant::ReadInt32() const {
 std::string TxVariant::AsText() const {
   switch (kind_) {
     case Kind::Text:
-    case Kind::Raw: return bytes_;
-    case Kind::Number: return FormatGeneral(ReadDouble());
-    case Kind::DayNumber: return DayNumberToDisplayText(ReadInt32());
-    case Kind::Logical: return !bytes_.empty() && bytes_[0] ? "T" : "F";
-    case Kind::None: break;
+    case Kind::Raw:
+      return bytes_;
+    case Kind::Number:
+      return FormatGeneral(ReadDouble());
+    case Kind::DayNumber:
+      return DayNumberToDisplayText(ReadInt32());
+    case Kind::Logical:
+      return !bytes_.empty() && bytes_[0] ? "T" : "F";
+    case Kind::None:
+      break;
   }
   return {};
 }
@@ -92,25 +97,32 @@ double TxVariant::AsNumber() const {
       return value;
     }
     case Kind::Number:
-    case Kind::Raw: return ReadDouble();
-    case Kind::DayNumber: return ReadInt32();
-    case Kind::Logical: return !bytes_.empty() && bytes_[0] ? 1 : 0;
-    case Kind::None: break;
+    case Kind::Raw:
+      return ReadDouble();
+    case Kind::DayNumber:
+      return ReadInt32();
+    case Kind::Logical:
+      return !bytes_.empty() && bytes_[0] ? 1 : 0;
+    case Kind::None:
+      break;
   }
   return 0;
 }
 
 std::int32_t TxVariant::AsDayNumber() const {
   switch (kind_) {
-    case Kind::Text: return DayNumberFromText(bytes_);
+    case Kind::Text:
+      return DayNumberFromText(bytes_);
     case Kind::Number: {
       const std::int64_t whole = TruncToInt(ReadDouble());
       return DayNumberFromText(std::to_string(whole));
     }
     case Kind::DayNumber:
-    case Kind::Raw: return ReadInt32();
+    case Kind::Raw:
+      return ReadInt32();
     case Kind::Logical:
-    case Kind::None: break;
+    case Kind::None:
+      break;
   }
   return 0;
 }
@@ -119,22 +131,29 @@ bool TxVariant::AsLogical() const {
   switch (kind_) {
     case Kind::Text:
       return !bytes_.empty() && std::strchr("TtYyJj", bytes_[0]) != nullptr && bytes_[0] != '\0';
-    case Kind::Number: return TruncToInt(ReadDouble()) != 0;
+    case Kind::Number:
+      return TruncToInt(ReadDouble()) != 0;
     case Kind::Logical:
-    case Kind::Raw: return !bytes_.empty() && bytes_[0] != 0;
-    case Kind::DayNumber: return ReadInt32() != 0;
-    case Kind::None: break;
+    case Kind::Raw:
+      return !bytes_.empty() && bytes_[0] != 0;
+    case Kind::DayNumber:
+      return ReadInt32() != 0;
+    case Kind::None:
+      break;
   }
   return false;
 }
 
 namespace {
-int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+int Sign(int v) {
+  return v < 0 ? -1 : (v > 0 ? 1 : 0);
+}
 
 TxVariant::CompareResult CompareText(const std::string& a, const std::string& b, int partial) {
   for (size_t i = 0; i < a.size(); ++i) {
     const auto ca = static_cast<unsigned char>(a[i]);
-    const auto cb = i < b.size() ? static_cast<unsigned char>(b[i]) : static_cast<unsigned char>(' ');
+    const auto cb =
+        i < b.size() ? static_cast<unsigned char>(b[i]) : static_cast<unsigned char>(' ');
     if (ca != cb) return {ca < cb ? -1 : 1, i};
   }
   if (a.size() >= b.size()) return {0, a.size()};
@@ -158,13 +177,16 @@ TxVariant::CompareResult TxVariant::Compare(const TxVariant& other, int partialR
   if (other.IsEmpty()) return {1, 0};
 
   Kind kind = kind_;
-  if (kind_ == Kind::Raw) kind = other.kind_;
+  if (kind_ == Kind::Raw)
+    kind = other.kind_;
   else if (other.kind_ != Kind::Raw && other.kind_ != kind_)
     throw EXbError("Variant types mismatch for compare");
 
   switch (kind) {
-    case Kind::Text: return CompareText(bytes_, other.bytes_, partialResult);
-    case Kind::Raw: return CompareRaw(bytes_, other.bytes_);
+    case Kind::Text:
+      return CompareText(bytes_, other.bytes_, partialResult);
+    case Kind::Raw:
+      return CompareRaw(bytes_, other.bytes_);
     case Kind::Number: {
       const double a = ReadDouble(), b = other.ReadDouble();
       return {a < b ? -1 : (a > b ? 1 : 0), 0};
@@ -178,7 +200,8 @@ TxVariant::CompareResult TxVariant::Compare(const TxVariant& other, int partialR
       if (a == b) return {0, 0};
       return {a != 0 ? 1 : -1, 0};
     }
-    case Kind::None: break;
+    case Kind::None:
+      break;
   }
   throw EXbError("Variant types mismatch for compare");
 }

@@ -11,7 +11,14 @@ namespace fidora {
 
 class TxVariant {
  public:
-  enum class Kind : std::uint8_t { None = 0, Text = 1, Number = 2, DayNumber = 3, Logical = 4, Raw = 5 };
+  enum class Kind : std::uint8_t {
+    None = 0,
+    Text = 1,
+    Number = 2,
+    DayNumber = 3,
+    Logical = 4,
+    Raw = 5
+  };
 
   struct CompareResult {
     int order;        // -1, 0 or 1

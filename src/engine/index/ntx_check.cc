@@ -40,7 +40,8 @@ class Walker {
     }
     ++out_.pages;
     if (page.leaf) {
-      if (leaf_depth_ == 0) leaf_depth_ = depth;
+      if (leaf_depth_ == 0)
+        leaf_depth_ = depth;
       else if (leaf_depth_ != depth)
         Problem(fmt::format("leaf page {} lies at depth {}, other leaves at {}", offset, depth,
                             leaf_depth_));
@@ -71,8 +72,8 @@ class Walker {
       if (c == 0 && out_.entries.back().key.size() != e.key.size()) c = -1;
       if (out_.header.descending) c = -c;
       if (c > 0)
-        Problem(fmt::format("key \"{}\" (record {}) in page {} is out of order after \"{}\"",
-                            e.key, e.recno, page, out_.entries.back().key));
+        Problem(fmt::format("key \"{}\" (record {}) in page {} is out of order after \"{}\"", e.key,
+                            e.recno, page, out_.entries.back().key));
     }
     out_.entries.push_back(std::move(e));
   }
@@ -97,14 +98,14 @@ NtxWalk WalkNtx(TIndexStorage& storage) {
   const NtxHeader& h = walk.header;
   if (h.item_size != NtxItemSize(h.key_size) || h.max_items < 2 ||
       h.max_items != NtxMaxItems(h.key_size) || h.max_items % 2 != 0) {
-    walk.problems.push_back(fmt::format(
-        "header sizes do not agree: key size {}, item size {}, max items {}", h.key_size,
-        h.item_size, h.max_items));
+    walk.problems.push_back(
+        fmt::format("header sizes do not agree: key size {}, item size {}, max items {}",
+                    h.key_size, h.item_size, h.max_items));
     return walk;
   }
   if (storage.Size() % kNtxPageSize != 0)
-    walk.problems.push_back(fmt::format("file size {} is not a whole number of pages",
-                                        storage.Size()));
+    walk.problems.push_back(
+        fmt::format("file size {} is not a whole number of pages", storage.Size()));
   Walker walker(storage, walk);
   walker.Page(h.root, 1);
   walk.depth = walker.leaf_depth();
@@ -144,8 +145,8 @@ std::vector<std::string> CheckNtxAgainstTable(TIndexStorage& storage, TIndexTabl
       // already held has none, and keeps none when that other record changes its key.
       if (found > 1) problems.push_back(fmt::format("record {} has {} entries", recno, found));
       if (found == 1 && it->second[0] != key)
-        problems.push_back(fmt::format("record {} has key \"{}\" but its entry holds \"{}\"",
-                                       recno, key, it->second[0]));
+        problems.push_back(fmt::format("record {} has key \"{}\" but its entry holds \"{}\"", recno,
+                                       key, it->second[0]));
     } else if (found == 0) {
       problems.push_back(fmt::format("record {} (key \"{}\") has no entry", recno, key));
     } else if (found > 1) {
@@ -157,13 +158,13 @@ std::vector<std::string> CheckNtxAgainstTable(TIndexStorage& storage, TIndexTabl
     if (it != by_record.end()) by_record.erase(it);
   }
   for (const auto& [recno, keys] : by_record)
-    problems.push_back(fmt::format("entry \"{}\" names record {}, which the table does not have",
-                                   keys[0], recno));
+    problems.push_back(
+        fmt::format("entry \"{}\" names record {}, which the table does not have", keys[0], recno));
   if (h.unique)
     for (size_t i = 1; i < walk.entries.size(); ++i)
       if (walk.entries[i].key == walk.entries[i - 1].key)
-        problems.push_back(fmt::format("key \"{}\" occurs twice in the unique order",
-                                       walk.entries[i].key));
+        problems.push_back(
+            fmt::format("key \"{}\" occurs twice in the unique order", walk.entries[i].key));
   return problems;
 }
 

@@ -29,8 +29,7 @@ TNtxFile::~TNtxFile() {
   tag_.reset();  // writes what the order still holds
 }
 
-std::unique_ptr<TNtxFile> TNtxFile::Open(TIndexTable& table,
-                                         std::unique_ptr<TIndexStorage> storage,
+std::unique_ptr<TNtxFile> TNtxFile::Open(TIndexTable& table, std::unique_ptr<TIndexStorage> storage,
                                          const std::string& file_name) {
   std::unique_ptr<TNtxFile> file(new TNtxFile(table, std::move(storage), file_name));
   file->tag_->LoadHeader();
@@ -41,9 +40,8 @@ std::unique_ptr<TNtxFile> TNtxFile::Open(TIndexTable& table,
 std::unique_ptr<TNtxFile> TNtxFile::Create(TIndexTable& table,
                                            std::unique_ptr<TIndexStorage> storage,
                                            const std::string& file_name,
-                                           const std::string& key_expr,
-                                           const std::string& for_expr, bool unique,
-                                           bool ascending) {
+                                           const std::string& key_expr, const std::string& for_expr,
+                                           bool unique, bool ascending) {
   std::unique_ptr<TNtxFile> file(new TNtxFile(table, std::move(storage), file_name));
   file->Truncate(0);
   file->next_page_ = 0;

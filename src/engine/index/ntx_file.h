@@ -24,10 +24,8 @@ class TNtxFile {
   // (CreateIndex): an empty root page when no key is produced.
   static std::unique_ptr<TNtxFile> Create(TIndexTable& table,
                                           std::unique_ptr<TIndexStorage> storage,
-                                          const std::string& file_name,
-                                          const std::string& key_expr,
-                                          const std::string& for_expr, bool unique,
-                                          bool ascending);
+                                          const std::string& file_name, const std::string& key_expr,
+                                          const std::string& for_expr, bool unique, bool ascending);
   ~TNtxFile();
 
   TNtxTag& Tag() { return *tag_; }

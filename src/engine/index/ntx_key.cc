@@ -11,9 +11,12 @@ namespace fidora {
 
 NtxKeyType KeyTypeOf(const IndexKeyValue& value) {
   switch (value.kind) {
-    case IndexKeyValue::Kind::kNumber: return NtxKeyType::kNumber;
-    case IndexKeyValue::Kind::kDate: return NtxKeyType::kDate;
-    default: return NtxKeyType::kText;
+    case IndexKeyValue::Kind::kNumber:
+      return NtxKeyType::kNumber;
+    case IndexKeyValue::Kind::kDate:
+      return NtxKeyType::kDate;
+    default:
+      return NtxKeyType::kText;
   }
 }
 
@@ -105,9 +108,12 @@ std::string FormatKey(const IndexKeyValue& value, NtxKeyType type, uint16_t key_
   std::string text;
   switch (type) {
     case NtxKeyType::kText:
-      if (value.kind == IndexKeyValue::Kind::kLogical) text.assign(1, value.logical ? 'T' : 'F');
-      else if (value.kind == IndexKeyValue::Kind::kText) text = value.text;
-      else throw EXbError("Variant types mismatch for compare");
+      if (value.kind == IndexKeyValue::Kind::kLogical)
+        text.assign(1, value.logical ? 'T' : 'F');
+      else if (value.kind == IndexKeyValue::Kind::kText)
+        text = value.text;
+      else
+        throw EXbError("Variant types mismatch for compare");
       break;
     case NtxKeyType::kNumber:
       if (value.kind != IndexKeyValue::Kind::kNumber)
@@ -129,8 +135,10 @@ std::string FormatSeekKey(std::string_view text, NtxKeyType type, uint16_t key_s
   switch (type) {
     case NtxKeyType::kNumber:
       return FormatKey(IndexKeyValue::Number(SeekNumber(text)), type, key_size, decimals, false);
-    case NtxKeyType::kDate: return CutTo(SeekDate(text), key_size);
-    case NtxKeyType::kText: break;
+    case NtxKeyType::kDate:
+      return CutTo(SeekDate(text), key_size);
+    case NtxKeyType::kText:
+      break;
   }
   return std::string(text);
 }

@@ -18,7 +18,8 @@ void PutText(uint8_t* at, const std::string& text, size_t limit) {
 
 std::string GetText(const uint8_t* at, size_t limit) {
   const auto* end = static_cast<const uint8_t*>(std::memchr(at, 0, limit));
-  return std::string(reinterpret_cast<const char*>(at), end ? static_cast<size_t>(end - at) : limit);
+  return std::string(reinterpret_cast<const char*>(at),
+                     end ? static_cast<size_t>(end - at) : limit);
 }
 
 }  // namespace

@@ -15,7 +15,9 @@ inline constexpr size_t kNtxMaxForExpr = 741;
 
 // Greatest number of keys in a page for a key size: always even.
 uint16_t NtxMaxItems(uint16_t key_size);
-inline uint16_t NtxItemSize(uint16_t key_size) { return static_cast<uint16_t>(key_size + 8); }
+inline uint16_t NtxItemSize(uint16_t key_size) {
+  return static_cast<uint16_t>(key_size + 8);
+}
 
 // The header page (offset 0). Decode never fails: unknown bytes are ignored.
 struct NtxHeader {
@@ -62,7 +64,9 @@ std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& s
                                    uint16_t key_size, uint16_t max_items);
 
 // Little-endian helpers shared by the index code.
-inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint16_t GetU16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 inline uint32_t GetU32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);

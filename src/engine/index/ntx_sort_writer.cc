@@ -90,8 +90,7 @@ void TNtxSortWriter::Build(TIndexTable& table, TNtxFile& file, TNtxTag& tag) {
     table.Status(0, 0, 0);
     table.Status(-1, 2, static_cast<int>(total));
   }
-  TNtxSortWriter writer(file, tag,
-                        KeysPerPage(sort.Count(), std::max<size_t>(tag.MaxItems(), 1)));
+  TNtxSortWriter writer(file, tag, KeysPerPage(sort.Count(), std::max<size_t>(tag.MaxItems(), 1)));
   std::string key;
   uint32_t recno = 0;
   int count = 0;

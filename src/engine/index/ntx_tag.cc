@@ -24,7 +24,9 @@ TNtxTag::~TNtxTag() {
   }
 }
 
-void TNtxTag::Corrupted() const { throw EXbError(file_.CorruptedMessage()); }
+void TNtxTag::Corrupted() const {
+  throw EXbError(file_.CorruptedMessage());
+}
 
 NtxHeader TNtxTag::Header() const {
   NtxHeader h;
@@ -95,7 +97,9 @@ void TNtxTag::Define(const std::string& key_expr, const std::string& for_expr, b
                                             ? 1
                                             : std::min<size_t>(value.text.size(), 0xFFFF));
       break;
-    case NtxKeyType::kDate: key_size_ = 8; break;
+    case NtxKeyType::kDate:
+      key_size_ = 8;
+      break;
     case NtxKeyType::kNumber: {
       key_size_ = 18;
       key_decimals_ = 4;
@@ -159,8 +163,7 @@ TIndexPageList TNtxTag::LoadPage(uint32_t offset, size_t level) {
   for (uint16_t k = 0; k < page.count; ++k) {
     const NtxItem& item = page.items[k];
     if (!page.leaf && (item.child == 0 || (item.child & kPageMask) != 0)) Corrupted();
-    list.entries.push_back(
-        {TrimRight(item.key), item.recno, page.leaf ? item.recno : item.child});
+    list.entries.push_back({TrimRight(item.key), item.recno, page.leaf ? item.recno : item.child});
   }
   const TIndexEntry* parent =
       level > 0 && levels_[level - 1].pos < levels_[level - 1].entries.size()

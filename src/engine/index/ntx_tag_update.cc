@@ -56,8 +56,7 @@ bool TNtxTag::AddKey(const std::string& key, uint32_t recno) {
   size_t pos = leaf.pos;
   if (result > 0) {
     // Past every entry: the search went down the rightmost path; append to its leaf.
-    for (auto& list : levels_)
-      list.pos = list.entries.empty() ? 0 : list.entries.size() - 1;
+    for (auto& list : levels_) list.pos = list.entries.empty() ? 0 : list.entries.size() - 1;
     pos = leaf.entries.size();
   }
   InsertInLeaf(pos, {formatted, recno, recno});

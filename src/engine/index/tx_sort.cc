@@ -31,7 +31,8 @@ uint64_t TxSort::PrefixOf(std::string_view text, uint32_t recno) const {
   uint8_t bytes[8] = {0};
   size_t n = 0;
   for (; n < 8 && n < text.size(); ++n) bytes[n] = static_cast<uint8_t>(text[n]);
-  for (int shift = 24; n < 8 && shift >= 0; shift -= 8) bytes[n++] = static_cast<uint8_t>(recno >> shift);
+  for (int shift = 24; n < 8 && shift >= 0; shift -= 8)
+    bytes[n++] = static_cast<uint8_t>(recno >> shift);
   uint64_t v = 0;
   for (uint8_t b : bytes) v = (v << 8) | b;
   return v;
@@ -64,7 +65,8 @@ void TxSort::Sort() {
   if (ascending_)
     std::sort(order_.begin(), order_.end(), less);
   else
-    std::sort(order_.begin(), order_.end(), [&](const Item& x, const Item& y) { return less(y, x); });
+    std::sort(order_.begin(), order_.end(),
+              [&](const Item& x, const Item& y) { return less(y, x); });
 }
 
 bool TxSort::Next(std::string* key, uint32_t* recno) {

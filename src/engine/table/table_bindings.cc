@@ -9,38 +9,67 @@ namespace fidora {
 
 // ---- field values for expressions ----
 
-std::string TTableFieldAccess::FilePath() const { return table_.path(); }
-int TTableFieldAccess::FieldCount() const { return table_.FieldCount(); }
-std::string TTableFieldAccess::FieldName(int field) const { return table_.FieldName(field); }
-char TTableFieldAccess::FieldType(int field) const { return table_.FieldType(field); }
+std::string TTableFieldAccess::FilePath() const {
+  return table_.path();
+}
+int TTableFieldAccess::FieldCount() const {
+  return table_.FieldCount();
+}
+std::string TTableFieldAccess::FieldName(int field) const {
+  return table_.FieldName(field);
+}
+char TTableFieldAccess::FieldType(int field) const {
+  return table_.FieldType(field);
+}
 int TTableFieldAccess::FieldLength(int field) const {
   return static_cast<int>(table_.FieldLength(field));
 }
 int TTableFieldAccess::FieldDecimals(int field) const {
   return static_cast<int>(table_.FieldDecimals(field));
 }
-std::string_view TTableFieldAccess::FieldBytes(int field) const { return table_.FieldRaw(field); }
-double TTableFieldAccess::FieldNumber(int field) const { return table_.GetNumber(field); }
+std::string_view TTableFieldAccess::FieldBytes(int field) const {
+  return table_.FieldRaw(field);
+}
+double TTableFieldAccess::FieldNumber(int field) const {
+  return table_.GetNumber(field);
+}
 std::int32_t TTableFieldAccess::FieldDayNumber(int field) const {
   return static_cast<std::int32_t>(table_.GetDate(field));
 }
-bool TTableFieldAccess::FieldLogical(int field) const { return table_.GetLogical(field); }
-std::string TTableFieldAccess::FieldMemo(int field) const { return table_.GetMemo(field); }
-std::int64_t TTableFieldAccess::RecNo() const { return table_.recno(); }
-bool TTableFieldAccess::IsDeleted() const { return table_.TDbfFile::IsDeleted(); }
-bool TTableFieldAccess::IsBof() const { return table_.Bof(); }
-bool TTableFieldAccess::IsEof() const { return table_.Eof(); }
+bool TTableFieldAccess::FieldLogical(int field) const {
+  return table_.GetLogical(field);
+}
+std::string TTableFieldAccess::FieldMemo(int field) const {
+  return table_.GetMemo(field);
+}
+std::int64_t TTableFieldAccess::RecNo() const {
+  return table_.recno();
+}
+bool TTableFieldAccess::IsDeleted() const {
+  return table_.TDbfFile::IsDeleted();
+}
+bool TTableFieldAccess::IsBof() const {
+  return table_.Bof();
+}
+bool TTableFieldAccess::IsEof() const {
+  return table_.Eof();
+}
 
 // ---- the index's view ----
 
 IndexKeyValue ToIndexKey(const TxVariant& value) {
   switch (value.kind()) {
-    case TxVariant::Kind::Number: return IndexKeyValue::Number(value.AsNumber());
-    case TxVariant::Kind::DayNumber: return IndexKeyValue::Date(value.AsDayNumber());
-    case TxVariant::Kind::Logical: return IndexKeyValue::Logical(value.AsLogical());
+    case TxVariant::Kind::Number:
+      return IndexKeyValue::Number(value.AsNumber());
+    case TxVariant::Kind::DayNumber:
+      return IndexKeyValue::Date(value.AsDayNumber());
+    case TxVariant::Kind::Logical:
+      return IndexKeyValue::Logical(value.AsLogical());
     case TxVariant::Kind::Text:
-    case TxVariant::Kind::Raw: return IndexKeyValue::Text(value.bytes());
-    case TxVariant::Kind::None: break;
+    case TxVariant::Kind::Raw:
+      return IndexKeyValue::Text(value.bytes());
+    case TxVariant::Kind::None:
+      break;
   }
   return IndexKeyValue::Text(std::string());
 }
@@ -83,16 +112,19 @@ bool TTableIndexView::FieldSize(const std::string& name, uint16_t* length, uint1
   return true;
 }
 
-uint32_t TTableIndexView::RecordCount() { return table_.record_count(); }
+uint32_t TTableIndexView::RecordCount() {
+  return table_.record_count();
+}
 
 uint32_t TTableIndexView::CurrentRecord() {
-  if (!build_end_ || table_.state() == TTableHandler::State::kBuilding ||
-      table_.in_write_notice())
+  if (!build_end_ || table_.state() == TTableHandler::State::kBuilding || table_.in_write_notice())
     return table_.recno();
   return table_.Eof() ? 0 : table_.recno();
 }
 
-bool TTableIndexView::HasBeforeImage() { return table_.in_write_notice(); }
+bool TTableIndexView::HasBeforeImage() {
+  return table_.in_write_notice();
+}
 
 bool TTableIndexView::RecordModified() {
   for (int n = 0; n <= table_.FieldCount(); ++n)
@@ -100,10 +132,18 @@ bool TTableIndexView::RecordModified() {
   return std::memcmp(table_.record_buffer(), table_.before_image(), table_.record_length()) != 0;
 }
 
-void TTableIndexView::BuildFirst() { build_end_ = !table_.TDbfFile::ReadRecord(kRecFirst); }
-void TTableIndexView::BuildNext() { build_end_ = !table_.TDbfFile::ReadRecord(kRecNext); }
-bool TTableIndexView::BuildAtEnd() { return build_end_; }
-bool TTableIndexView::ExactSeek() { return table_.exact(); }
+void TTableIndexView::BuildFirst() {
+  build_end_ = !table_.TDbfFile::ReadRecord(kRecFirst);
+}
+void TTableIndexView::BuildNext() {
+  build_end_ = !table_.TDbfFile::ReadRecord(kRecNext);
+}
+bool TTableIndexView::BuildAtEnd() {
+  return build_end_;
+}
+bool TTableIndexView::ExactSeek() {
+  return table_.exact();
+}
 void TTableIndexView::Status(int stat1, int stat2, int stat3) {
   table_.StatusNotice(stat1, stat2, stat3);
 }

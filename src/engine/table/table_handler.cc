@@ -5,8 +5,8 @@
 #include <fmt/printf.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/xb_error.h"
@@ -87,11 +87,12 @@ int TTableHandler::OpenIndex(const std::string& name) {
   const std::string full = IndexPath(name);
   const std::string resolved = ResolveFileName(full);
   for (auto& slot : slots_)
-    if (slot && Upper(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path()) ==
-                    Upper(resolved))
+    if (slot &&
+        Upper(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path()) == Upper(resolved))
       return -1;
   auto free_slot = std::find(slots_.begin(), slots_.end(), nullptr);
-  if (free_slot == slots_.end()) throw EXbError(fmt::format("Too many index files open on {}", path()));
+  if (free_slot == slots_.end())
+    throw EXbError(fmt::format("Too many index files open on {}", path()));
   std::string ext = Upper(std::filesystem::path(full).extension().string());
   {
     TDiskFile probe(full, shared(), read_write());
@@ -149,8 +150,8 @@ std::vector<TNtxFile*> TTableHandler::IndexFiles() {
 }
 
 int TTableHandler::TagCount() const {
-  return static_cast<int>(std::count_if(slots_.begin(), slots_.end(),
-                                        [](const auto& s) { return s != nullptr; }));
+  return static_cast<int>(
+      std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s != nullptr; }));
 }
 
 TNtxTag* TTableHandler::TagByNumber(int n) {
@@ -214,7 +215,9 @@ TTableHandler::IndexLock::IndexLock(TTableHandler& table) : table_(table) {
   }
 }
 
-TTableHandler::IndexLock::~IndexLock() { Release(); }
+TTableHandler::IndexLock::~IndexLock() {
+  Release();
+}
 
 void TTableHandler::IndexLock::Release() {
   for (auto& slot : table_.slots_) {
@@ -294,8 +297,8 @@ void TTableHandler::SetReadAhead(bool on) {
 
 size_t TTableHandler::Read(void* buffer, size_t count, uint64_t offset) {
   const uint32_t rec_len = record_length();
-  const bool record_read = read_ahead_on_ && rec_len > 0 && count == rec_len &&
-                           offset >= header_length();
+  const bool record_read =
+      read_ahead_on_ && rec_len > 0 && count == rec_len && offset >= header_length();
   if (!record_read) return TDbfFields::Read(buffer, count, offset);
   if (offset < ahead_start_ || offset + count > ahead_start_ + ahead_size_) {
     // Refill from the requested record: as many whole records as fit.

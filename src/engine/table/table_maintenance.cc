@@ -41,8 +41,8 @@ bool HasMemoFields(const std::vector<TDbfFieldDef>& defs) {
 }  // namespace
 
 void TTableHandler::IndexOn(const std::string& file_name, const std::string& tag_name,
-                            const std::string& key_expr, const std::string& for_expr,
-                            bool unique, bool ascending) {
+                            const std::string& key_expr, const std::string& for_expr, bool unique,
+                            bool ascending) {
   (void)tag_name;  // an NTX file's tag is its base name
   CloseIndexes();
   const bool ahead = read_ahead_on_;

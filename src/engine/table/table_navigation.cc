@@ -11,11 +11,16 @@ namespace fidora {
 namespace {
 TxReadMode ModeOf(int64_t code) {
   switch (code) {
-    case kRecFirst: return TxReadMode::kFirst;
-    case kRecLast: return TxReadMode::kLast;
-    case kRecPrevious: return TxReadMode::kPrevious;
-    case kRecSame: return TxReadMode::kCurrent;
-    default: return TxReadMode::kNext;
+    case kRecFirst:
+      return TxReadMode::kFirst;
+    case kRecLast:
+      return TxReadMode::kLast;
+    case kRecPrevious:
+      return TxReadMode::kPrevious;
+    case kRecSame:
+      return TxReadMode::kCurrent;
+    default:
+      return TxReadMode::kNext;
   }
 }
 // After the first step, top and "again" continue forwards, bottom backwards.
@@ -26,7 +31,9 @@ int64_t FollowingStep(int64_t code) {
 }
 }  // namespace
 
-bool TTableHandler::RecordVisible() { return !filter_on_ || filter_set_.Test(recno()); }
+bool TTableHandler::RecordVisible() {
+  return !filter_on_ || filter_set_.Test(recno());
+}
 
 bool TTableHandler::Visible() {
   if (!use_deleted_ && TDbfFile::IsDeleted()) return false;

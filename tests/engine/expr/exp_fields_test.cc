@@ -146,7 +146,7 @@ TEST_F(ExpFieldsTest, TableFunctions) {
   EXPECT_EQ(Run("FIELDNO('surname')"), "Number|2");
   EXPECT_EQ(Run("FIELDNO('nope')"), "Number|0");
   EXPECT_EQ(Run("TYPE(5)"), "!Text needed for Argument 1 of TYPE");
-  EXPECT_EQ(Run("LEN(NAME)"), "Number|10");  // the global LEN wins
+  EXPECT_EQ(Run("LEN(NAME)"), "Number|10");                          // the global LEN wins
   EXPECT_EQ(RunExpr("RECNO()"), "!There is no function for RECNO");  // no table
   EXPECT_FALSE(table_->ReadRecord(4));
   EXPECT_EQ(Run("EOF()"), "Boolean|T");
@@ -172,7 +172,7 @@ TEST_F(ExpFieldsTest, IndexKeysKeepTheFieldLengths) {
 TEST_F(ExpFieldsTest, StrDefaultWidth) {
   EXPECT_EQ(Run("STR(AMOUNT)"), "Text|        13");
   EXPECT_EQ(Run("STR(AMOUNT, 6, 1)"), "Text|  12.5");
-  link_->SetStrWidthFromNode(true);  // as once an index expression was compiled
+  link_->SetStrWidthFromNode(true);                // as once an index expression was compiled
   EXPECT_EQ(Run("STR(AMOUNT)"), "Text|      13");  // the field's length
   EXPECT_EQ(Run("STR(12.50)"), "Text|   13");      // the literal's length
   EXPECT_EQ(Run("STR(AMOUNT * 2)"), "Text|");      // any other expression: 0

@@ -189,7 +189,7 @@ TEST(UdfFormat, StrAndStrZero) {
       {"STR(123456, 3)", "Text|***"},
       {"STR(5)", "Text|         5"},  // default width 10 without a table
       {"STR(-5, 4)", "Text|  -5"},
-      {"STR(2.5, 3)", "Text|  3"},    // halves away from zero, as ROUND
+      {"STR(2.5, 3)", "Text|  3"},  // halves away from zero, as ROUND
       {"STR(2.675, 5, 2)", "Text| 2.68"},
       {"STR(5, 3, 1)", "Text|5.0"},
       {"STR(5, 2, 1)", "Text|**"},
@@ -257,7 +257,8 @@ TEST(UdfDates, DateIsToday) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  const std::int32_t today = DayNumberFromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  const std::int32_t today =
+      DayNumberFromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
   EXPECT_EQ(RunExpr("DATE()"), "Date|" + DayNumberToDisplayText(today));
   EXPECT_EQ(RunExpr("DATE() - 1 < DATE()"), "Boolean|T");
 }
@@ -341,13 +342,14 @@ TEST(UdfLimits, LengthsBeyondTheLongestFieldAreRefused) {
 }
 
 TEST(UdfRegistry, EveryLibraryFunctionIsRegistered) {
-  const char* names[] = {
-      "ABS", "ACOS", "ALLTRIM", "ASC", "ASIN", "AT", "ATAN", "ATC", "ATN2", "BETWEEN",
-      "CEILING", "CHR", "COS", "CTOD", "DATE", "DESCEND", "DOW", "DTOC", "DTOR", "DTOS",
-      "EMPTY", "FLOOR", "FV", "IIF", "INLIST", "INT", "LEFT", "LEN", "LOG", "LOG10", "LOWER",
-      "LTRIM", "MAX", "MIN", "MOD", "PADC", "PADL", "PADR", "PI", "PROPER", "PV", "RIGHT",
-      "ROUND", "RTOD", "RTRIM", "SIN", "SOUNDEX", "SPACE", "STR", "STRTRAN", "STRZERO",
-      "SUBSTR", "TAN", "TRIM", "UPPER", "VAL"};
+  const char* names[] = {"ABS",     "ACOS",    "ALLTRIM", "ASC",     "ASIN",    "AT",    "ATAN",
+                         "ATC",     "ATN2",    "BETWEEN", "CEILING", "CHR",     "COS",   "CTOD",
+                         "DATE",    "DESCEND", "DOW",     "DTOC",    "DTOR",    "DTOS",  "EMPTY",
+                         "FLOOR",   "FV",      "IIF",     "INLIST",  "INT",     "LEFT",  "LEN",
+                         "LOG",     "LOG10",   "LOWER",   "LTRIM",   "MAX",     "MIN",   "MOD",
+                         "PADC",    "PADL",    "PADR",    "PI",      "PROPER",  "PV",    "RIGHT",
+                         "ROUND",   "RTOD",    "RTRIM",   "SIN",     "SOUNDEX", "SPACE", "STR",
+                         "STRTRAN", "STRZERO", "SUBSTR",  "TAN",     "TRIM",    "UPPER", "VAL"};
   for (const char* name : names) EXPECT_NE(TxFunctionReg::Global().Find(name), nullptr) << name;
   EXPECT_EQ(TxFunctionReg::Global().size(), std::size(names));
   EXPECT_EQ(TxFunctionReg::Global().Find("ROUND")->Name(), "Round");

@@ -26,8 +26,8 @@ TEST(ExpLiterals, EveryKindOfLiteral) {
       {"-5", "Number|-5"},
       {"+5", "Number|5"},
       {"-.5", "Number|-0.5"},
-      {"-", "Number|0"},       // a lone sign is no number: 0
-      {"1.2.3", "Number|0"},   // neither
+      {"-", "Number|0"},      // a lone sign is no number: 0
+      {"1.2.3", "Number|0"},  // neither
       {".T.", "Boolean|T"},
       {".f.", "Boolean|F"},
       {"{31/12/2023}", "Date|31/12/2023"},
@@ -68,26 +68,13 @@ TEST(ExpOperators, ArithmeticAndPower) {
 
 TEST(ExpOperators, ComparisonsAndTheirSpellings) {
   ExpectCases({
-      {"1 + 2 = 3", "Boolean|T"},
-      {"1 == 1", "Boolean|T"},
-      {"1 EQ 2", "Boolean|F"},
-      {"1 # 2", "Boolean|T"},
-      {"1 != 2", "Boolean|T"},
-      {"1 <> 2", "Boolean|T"},
-      {"1 NE 1", "Boolean|F"},
-      {"1 .ne. 1", "Boolean|F"},
-      {"4 > 3", "Boolean|T"},
-      {"4 GT 4", "Boolean|F"},
-      {"3 < 4", "Boolean|T"},
-      {"4 LT 3", "Boolean|F"},
-      {"3 >= 3", "Boolean|T"},
-      {"3 => 4", "Boolean|F"},
-      {"3 GE 4", "Boolean|F"},
-      {"3 <= 3", "Boolean|T"},
-      {"4 =< 3", "Boolean|F"},
-      {"3 LE 3", "Boolean|T"},
-      {".T. = .T.", "Boolean|T"},
-      {".T. # .F.", "Boolean|T"},
+      {"1 + 2 = 3", "Boolean|T"}, {"1 == 1", "Boolean|T"},    {"1 EQ 2", "Boolean|F"},
+      {"1 # 2", "Boolean|T"},     {"1 != 2", "Boolean|T"},    {"1 <> 2", "Boolean|T"},
+      {"1 NE 1", "Boolean|F"},    {"1 .ne. 1", "Boolean|F"},  {"4 > 3", "Boolean|T"},
+      {"4 GT 4", "Boolean|F"},    {"3 < 4", "Boolean|T"},     {"4 LT 3", "Boolean|F"},
+      {"3 >= 3", "Boolean|T"},    {"3 => 4", "Boolean|F"},    {"3 GE 4", "Boolean|F"},
+      {"3 <= 3", "Boolean|T"},    {"4 =< 3", "Boolean|F"},    {"3 LE 3", "Boolean|T"},
+      {".T. = .T.", "Boolean|T"}, {".T. # .F.", "Boolean|T"},
   });
 }
 
@@ -100,8 +87,8 @@ TEST(ExpOperators, LogicalPrecedence) {
       {"!.T.", "Boolean|F"},
       {"NOT .T.", "Boolean|F"},
       {".not. .F.", "Boolean|T"},
-      {".NOT. .T. .OR. .T.", "Boolean|T"},      // NOT before OR at the beginning
-      {"NOT 1 = 2", "Boolean|T"},               // comparisons before NOT
+      {".NOT. .T. .OR. .T.", "Boolean|T"},  // NOT before OR at the beginning
+      {"NOT 1 = 2", "Boolean|T"},           // comparisons before NOT
       {"1 < 2 .AND. 2 < 3", "Boolean|T"},
       {"!!.T.", "Boolean|T"},
   });
@@ -111,7 +98,7 @@ TEST(ExpOperators, LogicalPrecedence) {
 // X .AND. .NOT. A .OR. B is X .AND. ((.NOT. A) .OR. B). The terminals rely on it.
 TEST(ExpOperators, NegationEnclosesTheRestOfTheText) {
   ExpectCases({
-      {".F. .AND. .NOT. .T. .OR. .T.", "Boolean|F"},   // usual precedence would give T
+      {".F. .AND. .NOT. .T. .OR. .T.", "Boolean|F"},  // usual precedence would give T
       {".F. .AND. !.T. .OR. .T.", "Boolean|F"},
       {".T. .AND. NOT .F. .AND. .F.", "Boolean|F"},
       {".T. .OR. .NOT. .T. .AND. .F.", "Boolean|T"},
@@ -141,14 +128,14 @@ TEST(ExpTextCompare, EqualityTrailingBlanksEmptyAndWildcards) {
       {"'SMITH' = 'SMITH   '", "Boolean|T"},
       {"'smith' = 'SMITH'", "Boolean|F"},
       {"'SMITH' = '*IT*'", "Boolean|T"},
-      {"'SMITH' = '*TH'", "Boolean|T"},   // a leading * is a containment test
+      {"'SMITH' = '*TH'", "Boolean|T"},  // a leading * is a containment test
       {"'SMITH' = '*SM'", "Boolean|T"},
       {"'SMITH' = '*XY*'", "Boolean|F"},
       {"'SMITHS' = 'S?ITH*'", "Boolean|T"},
       {"'SMITH' = 'S?ITH*'", "Boolean|F"},  // the text is shorter than the pattern
       {"'SMITH' = 'SMITH*'", "Boolean|F"},
       {"'SMITH' = '*'", "Boolean|T"},
-      {"'S?ITH' = '*?IT*'", "Boolean|T"},   // after a leading * "?" is an ordinary character
+      {"'S?ITH' = '*?IT*'", "Boolean|T"},  // after a leading * "?" is an ordinary character
       {"'SMITH' = '*?IT*'", "Boolean|F"},
       {"'SMITH' # 'SM*'", "Boolean|F"},
       // Empty (no characters) differs from blanks: a blank text is greater than ''.
@@ -169,7 +156,8 @@ TEST(ExpTextCompare, EqualityTrailingBlanksEmptyAndWildcards) {
 TEST(ExpTextCompare, CaseInsensitiveAndPartialCompareSettings) {
   EXPECT_EQ(RunExpr("'SMITH' = 'smith'", nullptr, "", true), "Boolean|T");
   EXPECT_EQ(RunExpr("'SMITH' = 'sm*'", nullptr, "", true), "Boolean|T");
-  EXPECT_EQ(RunExpr("'\xC9T\xC9' = '\xE9t\xE9'", nullptr, "", true), "Boolean|T");  // Latin-1 letters
+  EXPECT_EQ(RunExpr("'\xC9T\xC9' = '\xE9t\xE9'", nullptr, "", true),
+            "Boolean|T");  // Latin-1 letters
   EXPECT_EQ(RunExpr("'SMITH' = 'SM*'", nullptr, "", false, false), "Boolean|F");
   EXPECT_EQ(RunExpr("'SM*' = 'SM*'", nullptr, "", false, false), "Boolean|T");
 }
@@ -189,6 +177,8 @@ TEST(ExpErrors, CompileErrors) {
       {"(1 > 0", "!Missing closing parentheses"},
       {"UPPER('a'", "!Missing closing parentheses"},
       {"UPPER(')')", "Text|)"},  // quotes hide parentheses inside a call
+      {"UPPER('(')", "Text|("},
+      {"('(')", "!Missing closing parentheses"},  // but not in a parenthesised part
       {"'abc", "!Missing closing \"'\" on literal"},
       {"\"abc", "!Missing closing \"\"\" on literal"},
       {"[abc", "!Missing closing \"[\" on literal"},

@@ -9,11 +9,13 @@
 
 namespace fidora::test {
 
-inline std::string Show(const TxExpValue& v) { return ExpTypeName(v.type) + "|" + ExpValueText(v); }
+inline std::string Show(const TxExpValue& v) {
+  return ExpTypeName(v.type) + "|" + ExpValueText(v);
+}
 
 inline std::string RunExpr(const std::string& text, const TxExpUserLink* link = nullptr,
-                       const std::string& alias = "", bool caseInsensitive = false,
-                       bool partialCompare = true) {
+                           const std::string& alias = "", bool caseInsensitive = false,
+                           bool partialCompare = true) {
   try {
     TxExpHandler handler;
     handler.SetCompareSettings(caseInsensitive, partialCompare);

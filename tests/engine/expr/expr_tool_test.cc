@@ -38,7 +38,9 @@ class ExprToolTest : public ::testing::Test {
   void SetUp() override {
     const std::string script =
         "import dbf, datetime\n"
-        "t = dbf.Table('" + (dir_ / "cust.dbf").string() + "', "
+        "t = dbf.Table('" +
+        (dir_ / "cust.dbf").string() +
+        "', "
         "'SURNAME C(10); DOLLAVAIL N(8,2); BORN D; ACTIVE L', dbf_type='db3')\n"
         "t.open(mode=dbf.READ_WRITE)\n"
         "t.append(('SMITH', 12.5, datetime.date(2023,12,31), True))\n"
@@ -64,12 +66,11 @@ class ExprToolTest : public ::testing::Test {
 };
 
 TEST_F(ExprToolTest, DumpKeepsTheRecordsTheFilterAccepts) {
-  const ToolResult r =
-      Tool("dump " + Table() + " --recno --filter " +
-           Quote("UPPER(SURNAME) = 'SMITH' .AND. DOLLAVAIL > 0"));
+  const ToolResult r = Tool("dump " + Table() + " --recno --filter " +
+                            Quote("UPPER(SURNAME) = 'SMITH' .AND. DOLLAVAIL > 0"));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "1" + kBar + "SMITH" + kBar + "12.50" + kBar + "31/12/2023" + kBar + "T\n" +
-                   "4" + kBar + "Smith" + kBar + "3.00" + kBar + "06/05/2021" + kBar + "F\n");
+                       "4" + kBar + "Smith" + kBar + "3.00" + kBar + "06/05/2021" + kBar + "F\n");
   // Deleted records stay out unless asked for; the filter still applies to them.
   const ToolResult d = Tool("dump " + Table() + " --deleted --filter " + Quote("DOLLAVAIL = 0"));
   EXPECT_EQ(d.out, "*" + kBar + "Jones" + kBar + "0.00" + kBar + kBar + "F\n");

@@ -41,7 +41,8 @@ class MemoryTable : public TxTableAccess {
     for (size_t i = 0; i < values.size() && i < fields_.size(); ++i) {
       std::string v = values[i];
       const auto len = static_cast<size_t>(fields_[i].length);
-      if (fields_[i].type == 'N' || fields_[i].type == 'F') v.insert(0, len > v.size() ? len - v.size() : 0, ' ');
+      if (fields_[i].type == 'N' || fields_[i].type == 'F')
+        v.insert(0, len > v.size() ? len - v.size() : 0, ' ');
       v.resize(len, ' ');
       record.replace(static_cast<size_t>(offsets_[i]), len, v);
     }
@@ -59,8 +60,9 @@ class MemoryTable : public TxTableAccess {
   int FieldLength(int f) const override { return field(f).length; }
   int FieldDecimals(int f) const override { return field(f).decimals; }
   std::string_view FieldBytes(int f) const override {
-    return std::string_view(record()).substr(static_cast<size_t>(offsets_[static_cast<size_t>(f - 1)]),
-                                             static_cast<size_t>(field(f).length));
+    return std::string_view(record()).substr(
+        static_cast<size_t>(offsets_[static_cast<size_t>(f - 1)]),
+        static_cast<size_t>(field(f).length));
   }
   double FieldNumber(int f) const override {
     const std::string text(TrimBoth(FieldBytes(f)));

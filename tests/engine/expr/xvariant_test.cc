@@ -1,10 +1,11 @@
 // TxVariant: conversions between its kinds and the key comparison.
+#include "engine/expr/xvariant.h"
+
 #include <gtest/gtest.h>
 
 #include "engine/dbf/xb_error.h"
-#include "engine/expr/rtl_error.h"
 #include "engine/expr/exp_registry.h"
-#include "engine/expr/xvariant.h"
+#include "engine/expr/rtl_error.h"
 
 namespace fidora {
 namespace {
@@ -73,7 +74,8 @@ TEST(TxVariantConvert, AsNumberDayNumberLogical) {
   EXPECT_EQ(Number(20231231.7).AsDayNumber(), 2460310);  // read back as yyyymmdd
   EXPECT_THROW(Text("31.12.2023").AsDayNumber(), ERunTimeError);
 
-  for (const char* yes : {"T", "t", "Y", "y", "J", "j", "Yes"}) EXPECT_TRUE(Text(yes).AsLogical()) << yes;
+  for (const char* yes : {"T", "t", "Y", "y", "J", "j", "Yes"})
+    EXPECT_TRUE(Text(yes).AsLogical()) << yes;
   for (const char* no : {"F", "N", "", " T", "1"}) EXPECT_FALSE(Text(no).AsLogical()) << no;
   EXPECT_TRUE(Number(2).AsLogical());
   EXPECT_TRUE(Number(-1.5).AsLogical());
@@ -109,10 +111,10 @@ TEST(TxVariantCompare, Texts) {
     int order;
     size_t position;
   } cases[] = {
-      {"ABC", "ABD", -1, 2}, {"ABD", "ABC", 1, 2},  {"AB", "AB", 0, 2},
-      {"AB ", "AB", 0, 3},   // a blank stands in where the second has ended
+      {"ABC", "ABD", -1, 2}, {"ABD", "ABC", 1, 2},    {"AB", "AB", 0, 2},
+      {"AB ", "AB", 0, 3},  // a blank stands in where the second has ended
       {"ABC", "AB", 1, 2},   {"AB\x01", "AB", -1, 2}, {"AB", "AB ", -1, 2},  // proper prefix
-      {"\xE9", "z", 1, 0},   // bytes compare unsigned
+      {"\xE9", "z", 1, 0},  // bytes compare unsigned
   };
   for (const Case& c : cases) {
     const auto r = Text(c.a).Compare(Text(c.b));

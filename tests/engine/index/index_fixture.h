@@ -22,8 +22,8 @@ inline MemoryIndex CreateMemoryIndex(ModelTable& table, bool unique = false, boo
   auto storage = std::make_unique<TMemoryIndexStorage>("test.ntx");
   MemoryIndex m;
   m.storage = storage.get();
-  m.file = TNtxFile::Create(table, std::move(storage), "test.ntx", "KEY", for_expr, unique,
-                            ascending);
+  m.file =
+      TNtxFile::Create(table, std::move(storage), "test.ntx", "KEY", for_expr, unique, ascending);
   return m;
 }
 

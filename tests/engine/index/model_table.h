@@ -48,8 +48,8 @@ class ModelTable : public TIndexTable {
   bool BuildAtEnd() override { return current == 0 || current > records.size(); }
   bool ExactSeek() override { return exact; }
   void Status(int a, int b, int c) override {
-    if (a != 1 && a != 2) status.push_back(std::to_string(a) + "," + std::to_string(b) + "," +
-                                           std::to_string(c));
+    if (a != 1 && a != 2)
+      status.push_back(std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c));
   }
 
   // Appends a record and tells the index files, as a table append does.
@@ -76,9 +76,12 @@ class ModelTable : public TIndexTable {
     IndexKeyValue Evaluate(bool before_image) override {
       const ModelRecord* r = nullptr;
       ModelRecord blank{t_.blank_, true};
-      if (before_image && t_.before_) r = &*t_.before_;
-      else if (t_.current >= 1 && t_.current <= t_.records.size()) r = &t_.records[t_.current - 1];
-      else r = &blank;
+      if (before_image && t_.before_)
+        r = &*t_.before_;
+      else if (t_.current >= 1 && t_.current <= t_.records.size())
+        r = &t_.records[t_.current - 1];
+      else
+        r = &blank;
       return is_for_ ? IndexKeyValue::Logical(r->accept) : r->key;
     }
 

@@ -1,7 +1,6 @@
 // Creating orders and building them by sorting.
-#include <gtest/gtest.h>
-
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include "engine/dbf/xb_error.h"
 #include "engine/index/ntx_sort_writer.h"
@@ -127,7 +126,8 @@ TEST(NtxBuild, ForConditionAndProgress) {
 
 TEST(NtxBuild, NumericAndDateKeysSortByTheirEncoding) {
   ModelTable numbers(IndexKeyValue::Number(0), 5, 0);
-  for (double v : {5.0, -5.0, 0.0, -10.0, 12.0}) numbers.records.push_back({IndexKeyValue::Number(v)});
+  for (double v : {5.0, -5.0, 0.0, -10.0, 12.0})
+    numbers.records.push_back({IndexKeyValue::Number(v)});
   MemoryIndex n = CreateMemoryIndex(numbers);
   EXPECT_EQ(n.file->Tag().KeySize(), 5);
   EXPECT_EQ(WalkedKeys(*n.storage), (Keys{",,,+,:4", ",,,,':2", "00000:3", "00005:1", "00012:5"}));

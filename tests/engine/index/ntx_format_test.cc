@@ -12,7 +12,7 @@ namespace fidora {
 namespace {
 
 TEST(NtxLayout, MaxItemsFollowKeySize) {
-  const std::pair<uint16_t, uint16_t> cases[] = {{10, 50}, {8, 54}, {20, 32}, {40, 18},
+  const std::pair<uint16_t, uint16_t> cases[] = {{10, 50}, {8, 54},  {20, 32}, {40, 18},
                                                  {16, 38}, {24, 28}, {239, 2}};
   for (auto [key_size, max_items] : cases) {
     EXPECT_EQ(NtxMaxItems(key_size), max_items) << "key size " << key_size;
@@ -90,7 +90,9 @@ TEST(NtxLayout, PagesAreAddressedThroughTheirOffsetTable) {
 }
 
 TEST(NtxKey, NumericKeysSortNegativesBelowPositives) {
-  auto n = [](double v) { return FormatKey(IndexKeyValue::Number(v), NtxKeyType::kNumber, 5, 0, false); };
+  auto n = [](double v) {
+    return FormatKey(IndexKeyValue::Number(v), NtxKeyType::kNumber, 5, 0, false);
+  };
   EXPECT_EQ(n(5), "00005");
   EXPECT_EQ(n(-5), ",,,,'");
   EXPECT_EQ(n(-9), ",,,,#");
@@ -98,7 +100,8 @@ TEST(NtxKey, NumericKeysSortNegativesBelowPositives) {
   EXPECT_LT(n(-5), n(0));
   EXPECT_LT(n(0), n(5));
   EXPECT_EQ(FormatKey(IndexKeyValue::Number(-12.25), NtxKeyType::kNumber, 8, 2, false), ",,,+*.*'");
-  EXPECT_EQ(FormatKey(IndexKeyValue::Number(3.14159), NtxKeyType::kNumber, 8, 2, false), "00003.14");
+  EXPECT_EQ(FormatKey(IndexKeyValue::Number(3.14159), NtxKeyType::kNumber, 8, 2, false),
+            "00003.14");
 }
 
 TEST(NtxKey, DatesAndLogicalsAndOverlongKeys) {

@@ -1,8 +1,7 @@
 // Random appends and edits against a sorted model of the order, with and without a FOR
 // condition, unique and descending; the tree is checked after every batch.
-#include <gtest/gtest.h>
-
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include <random>
 
@@ -61,8 +60,8 @@ class OrderModel {
 };
 
 void RunModel(const Config& config, int operations, uint32_t seed) {
-  SCOPED_TRACE(fmt::format("unique {} ascending {} for {} seed {}", config.unique,
-                           config.ascending, config.with_for, seed));
+  SCOPED_TRACE(fmt::format("unique {} ascending {} for {} seed {}", config.unique, config.ascending,
+                           config.with_for, seed));
   std::mt19937 rng(seed);
   auto random_key = [&] {
     std::string k;
@@ -113,7 +112,7 @@ void RunModel(const Config& config, int operations, uint32_t seed) {
 
 TEST(NtxModel, RandomUpdatesMatchASortedModel) {
   const Config configs[] = {
-      {false, true, false}, {false, true, true}, {false, false, false},
+      {false, true, false}, {false, true, true},  {false, false, false},
       {true, true, false},  {false, false, true},
   };
   uint32_t seed = 1;

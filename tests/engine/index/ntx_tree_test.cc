@@ -1,7 +1,6 @@
 // Searching, navigating and changing an order through its key stack.
-#include <gtest/gtest.h>
-
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include "index_fixture.h"
 
@@ -81,7 +80,8 @@ TEST(NtxTree, EditMovesTheEntryAndRemovalKeepsBranchKeys) {
   Fixture f;
   for (int i = 1; i <= 300; ++i) f.Add(fmt::format("K{:03d}", i));
   // Change every key that ended up in a branch page and others around it.
-  for (uint32_t r = 1; r <= 300; r += 7) f.table.Edit(r, Rec(fmt::format("X{:03d}", r)), {f.index.file.get()});
+  for (uint32_t r = 1; r <= 300; r += 7)
+    f.table.Edit(r, Rec(fmt::format("X{:03d}", r)), {f.index.file.get()});
   EXPECT_TRUE(CheckNtxAgainstTable(*f.index.storage, f.table).empty());
   // Remove the last keys one by one from the right end: emptied rightmost leaves stay valid.
   for (uint32_t r = 300; r >= 200; --r) f.table.Edit(r, Rec("A"), {f.index.file.get()});
@@ -95,17 +95,20 @@ TEST(NtxTree, VersionCounterCyclesAndOtherWritersAreSeen) {
   ModelTable writer_table(IndexKeyValue::Text(std::string(10, ' ')));
   auto writer = TNtxFile::Create(writer_table, std::make_unique<SharedMemoryStorage>(bytes),
                                  "shared.ntx", "KEY", "", false, true);
-  for (int i = 1; i <= 120; i += 2) writer_table.Append(Rec(fmt::format("K{:03d}", i)), {writer.get()});
+  for (int i = 1; i <= 120; i += 2)
+    writer_table.Append(Rec(fmt::format("K{:03d}", i)), {writer.get()});
 
   // The reader shares the records (the same table file) but has its own index handle.
   ModelTable& reader_table = writer_table;
-  auto reader = TNtxFile::Open(reader_table, std::make_unique<SharedMemoryStorage>(bytes), "shared.ntx");
+  auto reader =
+      TNtxFile::Open(reader_table, std::make_unique<SharedMemoryStorage>(bytes), "shared.ntx");
   TNtxTag& tag = reader->Tag();
   reader_table.current = tag.ReadKey(TxReadMode::kFirst);
   reader_table.current = tag.ReadKey(TxReadMode::kNext);  // K003
   EXPECT_EQ(tag.CurrentKey(), "K003");
   // The writer adds keys on both sides of the reader's place (splitting pages).
-  for (int i = 2; i <= 120; i += 2) writer_table.Append(Rec(fmt::format("K{:03d}", i)), {writer.get()});
+  for (int i = 2; i <= 120; i += 2)
+    writer_table.Append(Rec(fmt::format("K{:03d}", i)), {writer.get()});
   reader_table.current = 2;  // the reader's record buffer holds its record again
   EXPECT_TRUE(reader->IndexChanged());
   EXPECT_EQ(tag.ReadKey(TxReadMode::kNext), 62u);  // K004, written by the other handle
@@ -157,7 +160,8 @@ TEST(NtxCheck, FindsDamage) {
   EXPECT_FALSE(CheckNtxAgainstTable(*f.index.storage, f.table).empty());
   // A record missing from the order: one key fewer in a leaf.
   bytes = good;
-  PutU16(&bytes[root.page.items.back().child], static_cast<uint16_t>(GetU16(&bytes[root.page.items.back().child]) - 1));
+  PutU16(&bytes[root.page.items.back().child],
+         static_cast<uint16_t>(GetU16(&bytes[root.page.items.back().child]) - 1));
   EXPECT_FALSE(CheckNtxAgainstTable(*f.index.storage, f.table).empty());
 }
 

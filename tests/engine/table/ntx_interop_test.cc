@@ -53,7 +53,8 @@ TEST(NtxInterop, PerlReadsBuiltIndexes) {
   const std::string path = MakeTable(dir, "people");
   std::mt19937 rng(11);
   std::vector<std::pair<std::string, int>> rows;
-  for (int i = 0; i < 1400; ++i) rows.emplace_back(RandomName(rng), static_cast<int>(rng() % 2000) - 1000);
+  for (int i = 0; i < 1400; ++i)
+    rows.emplace_back(RandomName(rng), static_cast<int>(rng() % 2000) - 1000);
   FillTable(path, rows);
   auto t = OpenHandler(path);
   t->IndexOn(dir.dir() + "byname.ntx", "", "UPPER(NAME)", "", false, true);

@@ -70,9 +70,11 @@ inline void FillTable(const std::string& path,
   std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
   char header[32];
   f.read(header, 32);
-  const uint32_t header_length = static_cast<uint8_t>(header[8]) | (static_cast<uint8_t>(header[9]) << 8);
+  const uint32_t header_length =
+      static_cast<uint8_t>(header[8]) | (static_cast<uint8_t>(header[9]) << 8);
   uint32_t count = 0;
-  for (int i = 0; i < 4; ++i) count |= static_cast<uint32_t>(static_cast<uint8_t>(header[4 + i])) << (8 * i);
+  for (int i = 0; i < 4; ++i)
+    count |= static_cast<uint32_t>(static_cast<uint8_t>(header[4 + i])) << (8 * i);
   f.seekp(header_length + count * 30);
   for (const auto& [name, num] : rows) {
     const std::string rec = fmt::format(" {:<16.16}{:>5}{:8}", name, num, "");

@@ -162,7 +162,10 @@ TEST(TableHandler, PackRebuildsAndReplacesTheTable) {
   EXPECT_EQ(t->record_count(), 7u);
   EXPECT_EQ(std::filesystem::file_size(path), header + 7 * rec + 1);
   EXPECT_EQ(Walk(*t), (Recs{7, 6, 5, 4, 3, 2, 1}));  // rows 10..1 without 9, 6, 2 by name
-  { auto p = CheckIndex(*t, "ROWS"); EXPECT_TRUE(p.empty()) << p.front(); }
+  {
+    auto p = CheckIndex(*t, "ROWS");
+    EXPECT_TRUE(p.empty()) << p.front();
+  }
   t->ReadRecord(2);
   EXPECT_EQ(t->FieldText("NAME"), "row08");
   EXPECT_EQ(t->GetMemo(t->FieldNo("NOTE")), "memo of row 3");
@@ -193,7 +196,10 @@ TEST(TableHandler, ZapEmptiesTableMemoAndIndexes) {
   EXPECT_FALSE(t->ReadRecord(kRecFirst));
   AppendRow(*t, "again", 1);
   EXPECT_EQ(Walk(*t), Recs{1});
-  { auto p = CheckIndex(*t, "Z"); EXPECT_TRUE(p.empty()) << p.front(); }
+  {
+    auto p = CheckIndex(*t, "Z");
+    EXPECT_TRUE(p.empty()) << p.front();
+  }
 }
 
 TEST(TableHandler, PackAndZapNeedAnExclusiveTable) {
@@ -201,6 +207,76 @@ TEST(TableHandler, PackAndZapNeedAnExclusiveTable) {
   auto t = OpenHandler(MakeTable(dir, "shared"), true);
   EXPECT_THROW(t->Pack(), EXbError);
   EXPECT_THROW(t->Zap(), EXbError);
+}
+
+}  // namespace
+}  // namespace fidora::test
+
+namespace fidora::test {
+namespace {
+
+TEST(TableHandler, DeletedRecordsAreIndexedAndSkipped) {
+  TempDir dir;
+  auto t = OpenHandler(MakeTable(dir, "gone"));
+  for (int i = 1; i <= 5; ++i) AppendRow(*t, fmt::format("r{}", 6 - i), i);
+  for (uint32_t r : {1u, 2u}) {
+    t->ReadRecord(r);
+    t->Delete();
+  }
+  EXPECT_TRUE(t->ReadRecord(kRecFirst));
+  EXPECT_EQ(t->recno(), 3u);  // physical order, the first two hidden
+  t->ReadRecord(3);
+  t->Delete();
+  t->ReadRecord(4);
+  t->Delete();
+  t->ReadRecord(5);
+  t->Delete();
+  // Every record deleted: the index still holds them all.
+  t->IndexOn(dir.dir() + "gone.ntx", "", "NAME", "", false, true);
+  t->OpenIndexes("gone.ntx", "GONE");
+  EXPECT_EQ(t->IndexFileOfTag("GONE")->Tag().ReadKey(TxReadMode::kFirst), 5u);
+  EXPECT_TRUE(CheckIndex(*t, "GONE").empty());
+  EXPECT_FALSE(t->ReadRecord(kRecFirst));
+  EXPECT_TRUE(t->Eof());
+}
+
+TEST(TableHandler, ForConditionFollowsEdits) {
+  TempDir dir;
+  auto t = OpenHandler(MakeTable(dir, "cond"));
+  for (int i = 1; i <= 40; ++i) AppendRow(*t, fmt::format("n{:02d}", i), i % 3 - 1);
+  t->IndexOn(dir.dir() + "pos.ntx", "", "UPPER(NAME)", "NUM > 0", false, true);
+  t->OpenIndexes("pos.ntx", "POS");
+  EXPECT_EQ(Walk(*t).size(), 13u);  // i % 3 == 2
+  for (uint32_t r = 1; r <= 40; r += 2) {
+    t->ReadRecord(r);
+    t->SetFieldText("NUM", r % 4 == 1 ? "5" : "-5");
+    t->WriteRecord(r);
+  }
+  const auto problems = CheckIndex(*t, "POS");
+  EXPECT_TRUE(problems.empty()) << problems.front();
+  for (uint32_t r : Walk(*t)) {
+    t->ReadRecord(r);
+    EXPECT_GT(t->GetNumber(t->FieldNo("NUM")), 0);
+  }
+}
+
+TEST(TableHandler, BuildReportsProgressThroughTheDataset) {
+  TempDir dir;
+  const std::string path = MakeTable(dir, "prog");
+  {
+    auto t = OpenHandler(path);
+    for (int i = 1; i <= 3; ++i) AppendRow(*t, fmt::format("p{}", i), i);
+  }
+  TDataSetHandler t(path, false, true);
+  t.Open();
+  std::vector<std::string> seen;
+  t.on_status = [&](int a, int b, int c) { seen.push_back(fmt::format("{},{},{}", a, b, c)); };
+  t.IndexOn(dir.dir() + "prog.ntx", "", "NAME", "", false, true);
+  EXPECT_EQ(seen, (std::vector<std::string>{"-1,1,3", "1,1,0", "1,2,0", "1,3,0", "0,0,0", "-1,2,3",
+                                            "2,1,0", "2,2,0", "2,3,0", "0,0,0"}));
+  t.on_filter_record = [&] { return t.recno() != 2; };
+  t.OpenIndexes("prog.ntx", "PROG");
+  EXPECT_EQ(Walk(t), (Recs{1, 3}));
 }
 
 }  // namespace

@@ -33,7 +33,8 @@ struct ToolTable {
   TempDir dir;
   ToolTable() {
     MakeTable(dir, "shop");
-    EXPECT_EQ(Tool(dir, "append shop", "pear¦5\nApple¦-10\nfig¦0\napricot¦-5\nbanana¦12\n").status, 0);
+    EXPECT_EQ(Tool(dir, "append shop", "pear¦5\nApple¦-10\nfig¦0\napricot¦-5\nbanana¦12\n").status,
+              0);
     EXPECT_EQ(Tool(dir, "index shop names.ntx 'UPPER(NAME)'").status, 0);
     EXPECT_EQ(Tool(dir, "index shop nums.ntx NUM --descending").status, 0);
   }

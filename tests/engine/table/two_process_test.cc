@@ -23,7 +23,9 @@ struct Pipe {
   }
 };
 
-std::string Key(int i) { return fmt::format("K{:04d}", i); }
+std::string Key(int i) {
+  return fmt::format("K{:04d}", i);
+}
 
 // The writer: appends the odd keys, then (after the second signal) many more keys.
 [[noreturn]] void Writer(const std::string& path, Pipe& go, Pipe& done) {
