@@ -121,6 +121,7 @@ void TXbDataSet::Open() {
   handler->on_filter_record = [this] { return !OnFilterRecord || OnFilterRecord(*this); };
   handler_ = std::move(handler);
   read_ahead_allowed_ = true;
+  read_ahead_on_ = false;
   try {
     BuildFields();
     if (filtered_) {
@@ -129,7 +130,8 @@ void TXbDataSet::Open() {
                           !filter_options_.no_partial_compare);
     }
     OpenIndexFiles(true);
-    handler_->SetOrder(index_name_, false);
+    // A table without index files stays in record order with read-ahead off.
+    if (!index_files_.empty() || !index_name_.empty()) SelectOrder(index_name_, false);
     state_ = TDataSetState::Browse;
     First();
   } catch (...) {
@@ -213,9 +215,16 @@ TXbField& TXbDataSet::FieldByName(const std::string& name) {
 
 // ---- records -------------------------------------------------------------------------------
 
+// The handler switches read-ahead on when physical order is selected by name and off for a
+// tag; the dataset keeps track, so it can empty the buffer without changing the setting.
+void TXbDataSet::SelectOrder(const std::string& name, bool keep_position) {
+  handler_->SetOrder(name, keep_position);
+  read_ahead_on_ = read_ahead_allowed_ && handler_->MasterTag() == nullptr;
+}
+
 void TXbDataSet::RefreshReadAhead() {
   // Drops what the read-ahead buffer holds, so the next read comes from the file.
-  handler_->SetReadAhead(read_ahead_allowed_ && handler_->MasterTag() == nullptr);
+  if (read_ahead_on_) handler_->SetReadAhead(true);
 }
 
 void TXbDataSet::Edit() {
@@ -310,6 +319,7 @@ void TXbDataSet::Refresh() {
 
 bool TXbDataSet::LockRecord() {
   CheckActive();
+  if (RecNo() == 0) return false;
   return handler_->LockRecord(RecNo());
 }
 

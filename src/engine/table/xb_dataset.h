@@ -182,6 +182,7 @@ class TXbDataSet {
   void OpenIndexFiles(bool at_open);
   bool OnRecord() const;
   void PositionAt(uint32_t n);
+  void SelectOrder(const std::string& name, bool keep_position);
   void RefreshReadAhead();
   int FieldNumber(const std::string& name);
 
@@ -207,6 +208,7 @@ class TXbDataSet {
   uint32_t insert_return_ = 0;  // record to return to when an insert is cancelled
   bool building_ = false;
   bool read_ahead_allowed_ = true;
+  bool read_ahead_on_ = false;
 };
 
 }  // namespace fidora

@@ -38,7 +38,7 @@ void TXbDataSet::SetIndexFiles(const std::vector<std::string>& names) {
   CheckBrowseMode();
   const bool keep = has_record_ && !eof_;
   OpenIndexFiles(false);
-  handler_->SetOrder(index_name_, keep);
+  SelectOrder(index_name_, keep);
   has_record_ = OnRecord();
   eof_ = bof_ = !has_record_;
 }
@@ -48,7 +48,7 @@ void TXbDataSet::SetIndexName(const std::string& name) {
   if (!handler_) return;
   CheckBrowseMode();
   const bool keep = has_record_ && !eof_;
-  handler_->SetOrder(name, keep);
+  SelectOrder(name, keep);
   has_record_ = OnRecord();
   if (keep && has_record_) {
     eof_ = bof_ = false;
@@ -85,14 +85,14 @@ void TXbDataSet::IndexOn(const std::string& file, const std::string& tag, const 
 void TXbDataSet::Pack() {
   CheckBrowseMode();
   const std::string order = index_name_;
-  handler_->SetOrder("", true);
   read_ahead_allowed_ = false;
   handler_->AllowReadAhead(false);
+  SelectOrder("", true);
   const bool was_filtered = handler_->FilterOn();
   handler_->SetFilterRequested(false);
   handler_->Pack();
   handler_->SetFilterRequested(was_filtered);
-  handler_->SetOrder(order, false);
+  SelectOrder(order, false);
   First();
 }
 

@@ -205,6 +205,30 @@ TEST_F(DataSetTest, EditPostCancelAndAppendMoveTheRightRecords) {
   EXPECT_EQ(ds_.FieldByName("NUM").AsInteger(), 9);
 }
 
+// Physical order selected by name reads ahead; Edit must not write back a stale copy of a
+// record another open changed meanwhile.
+TEST_F(DataSetTest, EditReadsTheRecordAfterLockingItNotFromTheReadAheadBuffer) {
+  Fill({"Ann", "Bob", "Cy"});
+  IndexByName();
+  ds_.SetIndexName("");
+  ds_.First();  // fills the buffer
+  TXbDataSet other;
+  Bind(other, dir_, "people");
+  other.Open();
+  other.SetRecNo(2);
+  other.Edit();
+  other.FieldByName("NUM").SetAsInteger(99);
+  other.Post();
+  ds_.SetRecNo(2);
+  ds_.Edit();
+  EXPECT_EQ(ds_.FieldByName("NUM").AsInteger(), 99);
+  ds_.FieldByName("NAME").SetAsString("Bobby");
+  ds_.Post();
+  other.SetRecNo(2);
+  EXPECT_EQ(other.FieldByName("NAME").AsString(), "Bobby");
+  EXPECT_EQ(other.FieldByName("NUM").AsInteger(), 99);
+}
+
 TEST_F(DataSetTest, StepsPastEitherEndKeepTheEndRecord) {
   Fill({"Ann", "Bob", "Cy"});
   ds_.Last();
