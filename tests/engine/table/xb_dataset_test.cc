@@ -346,6 +346,25 @@ TEST_F(DataSetTest, TwoIndexOnInARowLeaveNoIndexOpenAndPhysicalOrder) {
   EXPECT_EQ(ds_.Handler()->TagCount(), 1);
 }
 
+TEST_F(DataSetTest, WhileAnIndexIsBuiltTheDatasetRefusesOtherCalls) {
+  Fill({"Cy", "Ann", "Bob"});
+  std::vector<std::string> refusals;
+  int notices = 0;
+  ds_.OnStatus = [&](int, int, int) {
+    ++notices;
+    try {
+      ds_.First();
+    } catch (const EDatabaseError& e) {
+      refusals.push_back(e.what());
+    }
+  };
+  ds_.IndexOn(dir_.dir() + "BUSY.NTX", "", "NAME", "", false, true);
+  ASSERT_GT(notices, 0);
+  EXPECT_EQ(refusals.size(), static_cast<size_t>(notices));
+  EXPECT_EQ(refusals.front(), "Table is busy building an index");
+  EXPECT_EQ(ds_.RecNo(), 1u);  // usable again afterwards
+}
+
 TEST_F(DataSetTest, ChangingTheOrderKeepsTheRecordAndPostsKeepTheIndexCurrent) {
   Fill({"Cy", "Ann", "Bob"});
   IndexByName();
