@@ -15,6 +15,7 @@ namespace fidora::tool {
 namespace {
 
 void LockAndReadHandler(TTableHandler& t, uint32_t n) {
+  t.AllowReadAhead(false);  // the record is read again under its lock, from the file
   if (!t.ReadRecord(static_cast<int64_t>(n)) || t.recno() != n)
     throw EXbError(fmt::sprintf("Record number %d is not in table %s", n, t.path()));
   LockAndRead(t, n);

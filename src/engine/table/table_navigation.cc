@@ -89,6 +89,9 @@ bool TTableHandler::ReadRecord(int64_t n) {
     uint32_t target = 0;
     bool read = false;
     if (code > 0) {
+      // A record asked for by number is read from the file: it is read that way before an
+      // edit, and a buffered copy may predate another program's change to it.
+      if (shared()) ahead_size_ = 0;
       target = static_cast<uint32_t>(code);
     } else if (master_) {
       target = StepTag(code);

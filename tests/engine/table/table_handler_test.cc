@@ -260,6 +260,21 @@ TEST(TableHandler, ForConditionFollowsEdits) {
   }
 }
 
+TEST(TableHandler, ARecordReadByNumberIsFreshDespiteReadAhead) {
+  TempDir dir;
+  const std::string path = MakeTable(dir, "fresh");
+  FillTable(path, {{"one", 1}, {"two", 2}, {"three", 3}});
+  auto reader = OpenHandler(path, true);
+  auto writer = OpenHandler(path, true);
+  reader->SetOrder("", false);  // physical order by name: read-ahead on
+  EXPECT_EQ(Walk(*reader), (Recs{1, 2, 3}));
+  writer->ReadRecord(2);
+  writer->SetFieldText("NAME", "changed");
+  writer->WriteRecord(2);
+  reader->ReadRecord(2);
+  EXPECT_EQ(reader->FieldText("NAME"), "changed");
+}
+
 TEST(TableHandler, BuildReportsProgressThroughTheDataset) {
   TempDir dir;
   const std::string path = MakeTable(dir, "prog");

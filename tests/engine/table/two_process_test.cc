@@ -1,9 +1,11 @@
 // Two real processes on one table and index: one appends while the other navigates. The
 // navigator sees the writer's keys through the version counter and never loses its place.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "engine/dbf/xb_error.h"
 #include "table_fixture.h"
 
 namespace fidora::test {
@@ -106,6 +108,49 @@ TEST(TwoProcesses, ReaderSeesTheWritersKeysAndKeepsItsPlace) {
   for (int i = 0; i < 400; ++i) ASSERT_EQ(all[i], Key(i));
   const auto problems = CheckIndex(*t, "KEYS");
   EXPECT_TRUE(problems.empty()) << problems.front();
+}
+
+TEST(TwoProcesses, NavigationWaitsForTheIndexLockOfAnotherProgram) {
+  TempDir dir;
+  const std::string path = MakeTable(dir, "locked");
+  FillTable(path, {{"A", 1}, {"B", 2}});
+  {
+    auto t = OpenHandler(path);
+    t->IndexOn(dir.dir() + "keys.ntx", "", "NAME", "", false, true);
+  }
+  auto t = OpenHandler(path, true);
+  t->OpenIndexes("keys.ntx", "");
+  t->IndexFileOfTag("KEYS")->SetLockRetry(std::chrono::milliseconds(200),
+                                          std::chrono::milliseconds(50));
+  Pipe locked, release;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Another Clipper-protocol program: a classic byte-range lock of byte 1 000 000 000.
+    const int fd = open((dir.dir() + "keys.ntx").c_str(), O_RDWR);
+    struct flock fl = {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 1000000000;
+    fl.l_len = 1;
+    const int rc = fcntl(fd, F_SETLK, &fl);
+    locked.Signal();
+    release.Wait();
+    _exit(rc == 0 ? 0 : 1);
+  }
+  locked.Wait();
+  try {
+    t->SetOrder("KEYS", false);
+    ADD_FAILURE() << "navigation went on without the index lock";
+  } catch (const EXbError& e) {
+    EXPECT_STREQ(e.what(), "Can not Lock file keys.ntx");
+  }
+  release.Signal();
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  t->SetOrder("KEYS", false);
+  EXPECT_EQ(Walk(*t), (std::vector<uint32_t>{1, 2}));
 }
 
 }  // namespace
