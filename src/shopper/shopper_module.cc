@@ -21,8 +21,12 @@ void Setup(TXbDataSet& dataset, const std::string& table, std::vector<std::strin
 
 }  // namespace
 
-TSDM* SDM() { return current_module; }
-void SetSDM(TSDM* module) { current_module = module; }
+TSDM* SDM() {
+  return current_module;
+}
+void SetSDM(TSDM* module) {
+  current_module = module;
+}
 
 TSDM::TSDM() {
   Setup(tTracker, "TRACKER.DBF",
@@ -46,11 +50,13 @@ TSDM::TSDM() {
 }
 
 std::vector<TXbDataSet*> TSDM::DataSets() {
-  return {&tTracker,  &tTrackLog, &tClub,    &tVouchers,  &tStorList,
-          &tPlu,      &tDebtors,  &tStock,   &tInvHead,   &tInvLine,
-          &tLaybyHead, &tPosHead, &tTrackerChangeLog, &tMorvex};
+  return {&tTracker,          &tTrackLog, &tClub,    &tVouchers, &tStorList,  &tPlu,
+          &tDebtors,          &tStock,    &tInvHead, &tInvLine,  &tLaybyHead, &tPosHead,
+          &tTrackerChangeLog, &tMorvex};
 }
 
-void TSDM::SetDataPath() { BindToDataPath(DataSets(), ServerSettings().DataPath); }
+void TSDM::SetDataPath() {
+  BindToDataPath(DataSets(), ServerSettings().DataPath);
+}
 
 }  // namespace fidora

@@ -12,8 +12,12 @@ namespace {
 TDM* current_module = nullptr;
 }  // namespace
 
-TDM* DM() { return current_module; }
-void SetDM(TDM* module) { current_module = module; }
+TDM* DM() {
+  return current_module;
+}
+void SetDM(TDM* module) {
+  current_module = module;
+}
 
 TDM::TDM() {
   ApplyModuleSettings(tGeneric);
@@ -23,7 +27,9 @@ TDM::TDM() {
   tCreate.DBFTable = &tWork;
 }
 
-void TDM::SetDataPath() { BindToDataPath(DataSets(), ServerSettings().DataPath); }
+void TDM::SetDataPath() {
+  BindToDataPath(DataSets(), ServerSettings().DataPath);
+}
 
 bool TDM::RLock(TXbDataSet& dataset) {
   if (LockRecordWithRetry(dataset)) return true;

@@ -10,7 +10,9 @@
 
 namespace fidora::test {
 
-inline std::string Tool() { return std::string(FIDORA_BINARY_DIR) + "/tools/dbf/fidora-dbf"; }
+inline std::string Tool() {
+  return std::string(FIDORA_BINARY_DIR) + "/tools/dbf/fidora-dbf";
+}
 
 inline void WriteDemoShop(const std::string& dir) {
   const ProgramResult r = RunProgram(Tool(), {"demo", dir});

@@ -19,13 +19,12 @@ std::string Bytes(const std::filesystem::path& path, size_t from = 0) {
 
 // Tables and their index files as the server's catalogue and the stock lookup name them.
 const std::vector<std::vector<std::string>> kIndexedTables = {
-    {"TRACKER.DBF", "TRAKNAME.NTX", "TRAKNUM.NTX", "TRAKPHON.NTX", "TRAKFNAM.NTX",
-     "TRAKADR2.NTX", "TRAKADR1.NTX"},
+    {"TRACKER.DBF", "TRAKNAME.NTX", "TRAKNUM.NTX", "TRAKPHON.NTX", "TRAKFNAM.NTX", "TRAKADR2.NTX",
+     "TRAKADR1.NTX"},
     {"TRACKLOG.DBF", "TRACKLOG.NTX", "TRAKHIST.NTX"},
     {"CLUB.DBF", "CLUB.NTX"},
     {"DEBTORS.DBF", "ACCTNUM.ntx", "SHRTNME.ntx", "LONGNAME.ntx"},
-    {"INVHEAD.DBF", "InvNumHD.NTX", "InvDate1.NTX", "INVOICES.NTX", "ALLOwing.NTX",
-     "DORDERNO.NTX"},
+    {"INVHEAD.DBF", "InvNumHD.NTX", "InvDate1.NTX", "INVOICES.NTX", "ALLOwing.NTX", "DORDERNO.NTX"},
     {"INVLINE.DBF", "INVNUMLN.NTX"},
     {"LAYBYHED.DBF", "LYBDATE1.NTX", "LYBNUMHD.NTX"},
     {"POSHEAD.DBF", "POSDATE1.NTX", "POSNUMHD.NTX", "LAYBYACC.NTX"},
@@ -67,9 +66,9 @@ print('GOLD', clubs['GOLD'])
 )";
   const ProgramResult r = RunProgram("/usr/bin/python3", {"-c", script, dir.dir()});
   ASSERT_EQ(r.status, 0) << r.err;
-  for (const char* line : {"TRACKER.DBF 300\n", "CLUB.DBF 3\n", "Storlist.dbf 2\n",
-                           "DEBTORS.DBF 20\n", "Morvex.DBF 3\n", "TRACKCHLOG.DBF 0\n",
-                           "accented True\n", "GOLD (10, 50, 5.0)\n"})
+  for (const char* line :
+       {"TRACKER.DBF 300\n", "CLUB.DBF 3\n", "Storlist.dbf 2\n", "DEBTORS.DBF 20\n",
+        "Morvex.DBF 3\n", "TRACKCHLOG.DBF 0\n", "accented True\n", "GOLD (10, 50, 5.0)\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
   EXPECT_EQ(r.out.find("TRACKLOG.DBF 0\n"), std::string::npos);
 }

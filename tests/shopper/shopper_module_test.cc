@@ -1,12 +1,13 @@
 // The frequent-shopper module on the demo shop: every dataset of the catalogue opens in the
 // data directory with its index files and default order, and finds what the services seek.
+#include "shopper/shopper_module.h"
+
 #include <filesystem>
 
 #include "demo_fixture.h"
 #include "engine/table/xb_dataset.h"
 #include "protocol/operator_view.h"
 #include "protocol/server_settings.h"
-#include "shopper/shopper_module.h"
 #include "tables/data_module.h"
 
 namespace fidora::test {

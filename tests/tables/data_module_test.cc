@@ -1,5 +1,7 @@
 // The generic table module: its record-lock helpers with retry against a lock another
 // process holds, and the binding of its datasets to the data directory.
+#include "tables/data_module.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,14 +14,15 @@
 #include "protocol/server_settings.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
-#include "tables/data_module.h"
 #include "tables/module_errors.h"
 #include "tables/record_lock.h"
 
 namespace fidora::test {
 namespace {
 
-std::string Tool() { return std::string(FIDORA_BINARY_DIR) + "/tools/dbf/fidora-dbf"; }
+std::string Tool() {
+  return std::string(FIDORA_BINARY_DIR) + "/tools/dbf/fidora-dbf";
+}
 
 std::string ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -77,7 +80,8 @@ TEST(RecordLockRetry, RLockGivesUpAfterAboutFiveSecondsAndLogsIt) {
   EXPECT_GE(waited, std::chrono::milliseconds(4900));
   EXPECT_LT(waited, std::chrono::seconds(9));
   const std::string log = ReadAll(data.dir / "Debug" / "STATUS.TXT");
-  EXPECT_NE(log.find("FS Server - TDM.RLock - Failed on TRACKER.DBF\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("FS Server - TDM.RLock - Failed on TRACKER.DBF\r\n"), std::string::npos)
+      << log;
 }
 
 TEST(RecordLockRetry, RetryRecordLockRaisesTheServerLockError) {
@@ -123,9 +127,8 @@ TEST(DataModuleBinding, SetDataPathTwiceLeavesEverythingClosedOnTheLatestDirecto
   dm.tWork.Open();
   ServerSettings().DataPath = first.dir.dir();
   dm.SetDataPath();
-  EXPECT_EQ(view.shown,
-            std::vector<std::string>{
-                "SetDataPath in DATA: Table unexpectedly found open : TRACKER"});
+  EXPECT_EQ(view.shown, std::vector<std::string>{
+                            "SetDataPath in DATA: Table unexpectedly found open : TRACKER"});
   EXPECT_FALSE(dm.tWork.Active());
   EXPECT_EQ(dm.tWork.TablePath(), first.dir.dir() + "TRACKER.DBF");
 }

@@ -56,20 +56,71 @@ class TDemoRandom {
 constexpr uint64_t kSeed = 20261210;
 
 // Texts are written in Windows-1252 here and stored in the tables' OEM code page.
-const std::vector<std::string> kFirstNames = {
-    "Ann",    "Peter",  "Mary",    "John",     "Li",       "Sarah",   "David",     "Chen",
-    "Emma",   "Liam",   "Olivia",  "Noah",     "Grace",    "Jack",    "Aisha",     "Tom",
-    "Jos\xE9", "Ren\xE9" "e", "Fran\xE7ois", "Bj\xF6rn", "Zo\xEB",  "Ang\xE9lique", "J\xFCrgen",
-    "Marie",  "Kate",   "Sam",     "Priya",    "Ahmed",    "Lucy",    "Ben"};
-const std::vector<std::string> kSurnames = {
-    "Smith",   "Lee",      "Brown",     "Nguyen",   "Wilson",  "Taylor",  "Martin",
-    "Anderson", "Thompson", "White",    "Harris",   "Clarke",  "Walker",  "Young",
-    "M\xFCller", "Garc\xED" "a", "Dub\xE9", "Nu\xF1" "ez", "Ch\xE2teau", "K\xF6nig", "Patel",
-    "O'Brien", "Kelly",    "Singh",     "Rossi",    "Jones",   "Evans",   "Hughes"};
+const std::vector<std::string> kFirstNames = {"Ann",
+                                              "Peter",
+                                              "Mary",
+                                              "John",
+                                              "Li",
+                                              "Sarah",
+                                              "David",
+                                              "Chen",
+                                              "Emma",
+                                              "Liam",
+                                              "Olivia",
+                                              "Noah",
+                                              "Grace",
+                                              "Jack",
+                                              "Aisha",
+                                              "Tom",
+                                              "Jos\xE9",
+                                              "Ren\xE9"
+                                              "e",
+                                              "Fran\xE7ois",
+                                              "Bj\xF6rn",
+                                              "Zo\xEB",
+                                              "Ang\xE9lique",
+                                              "J\xFCrgen",
+                                              "Marie",
+                                              "Kate",
+                                              "Sam",
+                                              "Priya",
+                                              "Ahmed",
+                                              "Lucy",
+                                              "Ben"};
+const std::vector<std::string> kSurnames = {"Smith",
+                                            "Lee",
+                                            "Brown",
+                                            "Nguyen",
+                                            "Wilson",
+                                            "Taylor",
+                                            "Martin",
+                                            "Anderson",
+                                            "Thompson",
+                                            "White",
+                                            "Harris",
+                                            "Clarke",
+                                            "Walker",
+                                            "Young",
+                                            "M\xFCller",
+                                            "Garc\xED"
+                                            "a",
+                                            "Dub\xE9",
+                                            "Nu\xF1"
+                                            "ez",
+                                            "Ch\xE2teau",
+                                            "K\xF6nig",
+                                            "Patel",
+                                            "O'Brien",
+                                            "Kelly",
+                                            "Singh",
+                                            "Rossi",
+                                            "Jones",
+                                            "Evans",
+                                            "Hughes"};
 const std::vector<std::string> kTitles = {"Mr", "Mrs", "Ms", "Dr", "", "Miss"};
 const std::vector<std::string> kStreets = {
-    "High Street", "Station Road", "Church Lane", "Park Avenue", "Mill Road",
-    "King Street", "Queen Street", "Beach Road", "Hill Crescent", "Ocean Parade"};
+    "High Street", "Station Road", "Church Lane", "Park Avenue",   "Mill Road",
+    "King Street", "Queen Street", "Beach Road",  "Hill Crescent", "Ocean Parade"};
 const std::vector<std::string> kSuburbs = {"Northgate", "Riverside", "Eastwood", "Bayview",
                                            "Kingsford", "Westmead",  "Hillcrest"};
 const std::vector<std::string> kClubs = {"GOLD", "SILVER", "GOLD", "SILVER", "STAFF", ""};
@@ -79,20 +130,31 @@ struct TProduct {
   int per_sale;
   int price_cents;
 };
-const std::vector<TProduct> kProducts = {
-    {"9300001000017", "Milk 2L", 1, 349},        {"9300001000024", "Bread loaf", 1, 420},
-    {"9300001000031", "Eggs dozen", 1, 650},     {"9300001000048", "Butter 500g", 1, 575},
-    {"9300001000055", "Coffee beans 1kg", 1, 2899}, {"9300001000062", "Tea 100 bags", 1, 599},
-    {"9300001000079", "Orange juice 2L", 1, 525}, {"9300001000086", "Mineral water 6pk", 6, 899},
-    {"9300001000093", "Cola 24pk", 24, 2450},    {"9300001000109", "Chocolate bar", 1, 250},
-    {"9300001000116", "Crisps 175g", 1, 399},    {"9300001000123", "Rice 5kg", 1, 1299},
-    {"9300001000130", "Pasta 500g", 1, 229},     {"9300001000147", "Tomato sauce", 1, 349},
-    {"9300001000154", "Olive oil 1L", 1, 1199},  {"9300001000161", "Cheese 1kg", 1, 1550},
-    {"9300001000178", "Yoghurt 6pk", 6, 649},    {"9300001000185", "Apples 1kg", 1, 499},
-    {"9300001000192", "Bananas 1kg", 1, 375},    {"9300001000208", "Soap 4pk", 4, 549},
-    {"9300001000215", "Washing powder 2kg", 1, 1399}, {"9300001000222", "Paper towels 12pk", 12, 1150},
-    {"SHAMPOO400", "Shampoo 400ml", 1, 799},     {"CAN-BEER-6", "Lager 6pk", 6, 2199},
-    {"GIFTCARD", "Gift card", 1, 5000}};
+const std::vector<TProduct> kProducts = {{"9300001000017", "Milk 2L", 1, 349},
+                                         {"9300001000024", "Bread loaf", 1, 420},
+                                         {"9300001000031", "Eggs dozen", 1, 650},
+                                         {"9300001000048", "Butter 500g", 1, 575},
+                                         {"9300001000055", "Coffee beans 1kg", 1, 2899},
+                                         {"9300001000062", "Tea 100 bags", 1, 599},
+                                         {"9300001000079", "Orange juice 2L", 1, 525},
+                                         {"9300001000086", "Mineral water 6pk", 6, 899},
+                                         {"9300001000093", "Cola 24pk", 24, 2450},
+                                         {"9300001000109", "Chocolate bar", 1, 250},
+                                         {"9300001000116", "Crisps 175g", 1, 399},
+                                         {"9300001000123", "Rice 5kg", 1, 1299},
+                                         {"9300001000130", "Pasta 500g", 1, 229},
+                                         {"9300001000147", "Tomato sauce", 1, 349},
+                                         {"9300001000154", "Olive oil 1L", 1, 1199},
+                                         {"9300001000161", "Cheese 1kg", 1, 1550},
+                                         {"9300001000178", "Yoghurt 6pk", 6, 649},
+                                         {"9300001000185", "Apples 1kg", 1, 499},
+                                         {"9300001000192", "Bananas 1kg", 1, 375},
+                                         {"9300001000208", "Soap 4pk", 4, 549},
+                                         {"9300001000215", "Washing powder 2kg", 1, 1399},
+                                         {"9300001000222", "Paper towels 12pk", 12, 1150},
+                                         {"SHAMPOO400", "Shampoo 400ml", 1, 799},
+                                         {"CAN-BEER-6", "Lager 6pk", 6, 2199},
+                                         {"GIFTCARD", "Gift card", 1, 5000}};
 
 // ---- writing tables ------------------------------------------------------------------------
 
@@ -170,7 +232,9 @@ class TDemoTable {
   size_t rows_ = 0, indexes_ = 0;
 };
 
-std::string Date(int64_t day) { return TxDBFDate::Instance().DayToField(day); }
+std::string Date(int64_t day) {
+  return TxDBFDate::Instance().DayToField(day);
+}
 
 // ---- the shop ------------------------------------------------------------------------------
 
@@ -183,25 +247,49 @@ struct TShop {
 
 void WriteClubs(TShop& shop) {
   TDemoTable t(shop.dir, "CLUB.DBF",
-               {{"CLUB", 'C', 10, 0}, {"CLUBDESC", 'C', 30, 0}, {"CLUBPTS", 'N', 6, 0},
-                {"CLUBREWRD", 'N', 6, 0}, {"CLUBDOLL", 'N', 10, 2}});
-  t.Add({{"CLUB", "GOLD"}, {"CLUBDESC", "Gold members"}, {"CLUBPTS", "10"},
-         {"CLUBREWRD", "50"}, {"CLUBDOLL", "5.00"}});
-  t.Add({{"CLUB", "SILVER"}, {"CLUBDESC", "Silver members"}, {"CLUBPTS", "20"},
-         {"CLUBREWRD", "50"}, {"CLUBDOLL", "2.50"}});
-  t.Add({{"CLUB", "STAFF"}, {"CLUBDESC", "Staff"}, {"CLUBPTS", "0"}, {"CLUBREWRD", "0"},
+               {{"CLUB", 'C', 10, 0},
+                {"CLUBDESC", 'C', 30, 0},
+                {"CLUBPTS", 'N', 6, 0},
+                {"CLUBREWRD", 'N', 6, 0},
+                {"CLUBDOLL", 'N', 10, 2}});
+  t.Add({{"CLUB", "GOLD"},
+         {"CLUBDESC", "Gold members"},
+         {"CLUBPTS", "10"},
+         {"CLUBREWRD", "50"},
+         {"CLUBDOLL", "5.00"}});
+  t.Add({{"CLUB", "SILVER"},
+         {"CLUBDESC", "Silver members"},
+         {"CLUBPTS", "20"},
+         {"CLUBREWRD", "50"},
+         {"CLUBDOLL", "2.50"}});
+  t.Add({{"CLUB", "STAFF"},
+         {"CLUBDESC", "Staff"},
+         {"CLUBPTS", "0"},
+         {"CLUBREWRD", "0"},
          {"CLUBDOLL", "0"}});
   t.Index({{"CLUB.NTX", "UPPER(CLUB)"}});
 }
 
 void WriteShoppers(TShop& shop) {
   TDemoTable t(shop.dir, "TRACKER.DBF",
-               {{"ACCOUNTNUM", 'C', 16, 0}, {"TITLE", 'C', 10, 0},     {"FIRSTNAME", 'C', 20, 0},
-                {"SURNAME", 'C', 25, 0},    {"ADDR1", 'C', 35, 0},     {"ADDR2", 'C', 35, 0},
-                {"PHONE", 'C', 15, 0},      {"CLUB", 'C', 10, 0},      {"DOLLAVAIL", 'N', 10, 2},
-                {"LST_PU_DTE", 'D', 8, 0},  {"LST_PU_AMT", 'N', 10, 2}, {"TTL_PU_AMT", 'N', 12, 4},
-                {"LST_PU_NUM", 'N', 8, 0},  {"OFFRITEM", 'N', 4, 0},   {"EXP_DATE", 'D', 8, 0},
-                {"DELIVERY", 'C', 35, 0},   {"EMAIL", 'C', 45, 0},     {"OFFER", 'C', 2, 0}});
+               {{"ACCOUNTNUM", 'C', 16, 0},
+                {"TITLE", 'C', 10, 0},
+                {"FIRSTNAME", 'C', 20, 0},
+                {"SURNAME", 'C', 25, 0},
+                {"ADDR1", 'C', 35, 0},
+                {"ADDR2", 'C', 35, 0},
+                {"PHONE", 'C', 15, 0},
+                {"CLUB", 'C', 10, 0},
+                {"DOLLAVAIL", 'N', 10, 2},
+                {"LST_PU_DTE", 'D', 8, 0},
+                {"LST_PU_AMT", 'N', 10, 2},
+                {"TTL_PU_AMT", 'N', 12, 4},
+                {"LST_PU_NUM", 'N', 8, 0},
+                {"OFFRITEM", 'N', 4, 0},
+                {"EXP_DATE", 'D', 8, 0},
+                {"DELIVERY", 'C', 35, 0},
+                {"EMAIL", 'C', 45, 0},
+                {"OFFER", 'C', 2, 0}});
   TDemoRandom& r = shop.random;
   for (int i = 0; i < 300; ++i) {
     const std::string number = std::to_string(1001 + i);
@@ -209,14 +297,16 @@ void WriteShoppers(TShop& shop) {
     const std::string first = r.Pick(kFirstNames), last = r.Pick(kSurnames);
     std::string mail;
     for (char c : first + "." + last)
-      if (static_cast<unsigned char>(c) < 128 && c != '\'') mail += static_cast<char>(std::tolower(c));
+      if (static_cast<unsigned char>(c) < 128 && c != '\'')
+        mail += static_cast<char>(std::tolower(c));
     t.Add({{"ACCOUNTNUM", number},
            {"TITLE", r.Pick(kTitles)},
            {"FIRSTNAME", first},
            {"SURNAME", last},
            {"ADDR1", fmt::format("{} {}", r.Between(1, 240), r.Pick(kStreets))},
            {"ADDR2", r.Pick(kSuburbs)},
-           {"PHONE", fmt::format("04{:02d} {:03d} {:03d}", r.Below(100), r.Below(1000), r.Below(1000))},
+           {"PHONE",
+            fmt::format("04{:02d} {:03d} {:03d}", r.Below(100), r.Below(1000), r.Below(1000))},
            {"CLUB", r.Pick(kClubs)},
            {"DOLLAVAIL", r.Money(0, 6000)},
            {"LST_PU_DTE", Date(shop.today - r.Between(0, 120))},
@@ -237,9 +327,14 @@ void WriteShoppers(TShop& shop) {
 
 void WritePurchaseLog(TShop& shop) {
   TDemoTable t(shop.dir, "TRACKLOG.DBF",
-               {{"ACCOUNTNUM", 'C', 16, 0}, {"SALEDATE", 'D', 8, 0}, {"PRODCODE", 'C', 13, 0},
-                {"GROUP", 'N', 3, 0},       {"DESCRIPTIO", 'C', 30, 0}, {"DOCKET", 'C', 10, 0},
-                {"AMOUNT", 'N', 10, 2},     {"QTY", 'N', 6, 0}});
+               {{"ACCOUNTNUM", 'C', 16, 0},
+                {"SALEDATE", 'D', 8, 0},
+                {"PRODCODE", 'C', 13, 0},
+                {"GROUP", 'N', 3, 0},
+                {"DESCRIPTIO", 'C', 30, 0},
+                {"DOCKET", 'C', 10, 0},
+                {"AMOUNT", 'N', 10, 2},
+                {"QTY", 'N', 6, 0}});
   TDemoRandom& r = shop.random;
   int docket = 50001;
   // Dockets in date order, as the terminals write them; every third shopper has a history.
@@ -256,7 +351,8 @@ void WritePurchaseLog(TShop& shop) {
                {"GROUP", std::to_string(r.Between(1, 20))},
                {"DESCRIPTIO", p.description},
                {"DOCKET", fmt::format("D{}", docket)},
-               {"AMOUNT", fmt::format("{}.{:02d}", p.price_cents * qty / 100, p.price_cents * qty % 100)},
+               {"AMOUNT",
+                fmt::format("{}.{:02d}", p.price_cents * qty / 100, p.price_cents * qty % 100)},
                {"QTY", std::to_string(qty)}});
       }
       ++docket;
@@ -280,9 +376,14 @@ void WriteDebtorsAndInvoices(TShop& shop) {
   std::vector<std::string> debtors;
   {
     TDemoTable t(shop.dir, "DEBTORS.DBF",
-                 {{"ACCOUNTNUM", 'C', 10, 0}, {"SHORTNAME", 'C', 10, 0}, {"NAME", 'C', 40, 0},
-                  {"CURRENTBAL", 'N', 12, 2}, {"LST_PU_AMT", 'N', 10, 2}, {"LST_PU_DTE", 'D', 8, 0},
-                  {"LST_PY_AMT", 'N', 10, 2}, {"LST_PY_DTE", 'D', 8, 0}});
+                 {{"ACCOUNTNUM", 'C', 10, 0},
+                  {"SHORTNAME", 'C', 10, 0},
+                  {"NAME", 'C', 40, 0},
+                  {"CURRENTBAL", 'N', 12, 2},
+                  {"LST_PU_AMT", 'N', 10, 2},
+                  {"LST_PU_DTE", 'D', 8, 0},
+                  {"LST_PY_AMT", 'N', 10, 2},
+                  {"LST_PY_DTE", 'D', 8, 0}});
     for (int i = 1; i <= 20; ++i) {
       const std::string number = fmt::format("D{:03d}", i);
       debtors.push_back(number);
@@ -303,12 +404,20 @@ void WriteDebtorsAndInvoices(TShop& shop) {
              {"LONGNAME.ntx", "UPPER(NAME)"}});
   }
   TDemoTable head(shop.dir, "INVHEAD.DBF",
-                  {{"NUMBER", 'C', 10, 0}, {"CUSTOMER", 'C', 10, 0}, {"DATE", 'D', 8, 0},
-                   {"ORDERNO", 'C', 10, 0}, {"TOTAL", 'N', 12, 2}, {"ACCBAL", 'N', 12, 2},
+                  {{"NUMBER", 'C', 10, 0},
+                   {"CUSTOMER", 'C', 10, 0},
+                   {"DATE", 'D', 8, 0},
+                   {"ORDERNO", 'C', 10, 0},
+                   {"TOTAL", 'N', 12, 2},
+                   {"ACCBAL", 'N', 12, 2},
                    {"OWING", 'N', 12, 2}});
   TDemoTable lines(shop.dir, "INVLINE.DBF",
-                   {{"NUMBER", 'C', 10, 0}, {"LINENO", 'N', 3, 0}, {"PRODCODE", 'C', 13, 0},
-                    {"DESCRIPTIO", 'C', 30, 0}, {"QTY", 'N', 8, 2}, {"PRICE", 'N', 10, 2},
+                   {{"NUMBER", 'C', 10, 0},
+                    {"LINENO", 'N', 3, 0},
+                    {"PRODCODE", 'C', 13, 0},
+                    {"DESCRIPTIO", 'C', 30, 0},
+                    {"QTY", 'N', 8, 2},
+                    {"PRICE", 'N', 10, 2},
                     {"AMOUNT", 'N', 12, 2}});
   for (int i = 0; i < 30; ++i) {
     const std::string number = fmt::format("INV{:05d}", 7001 + i);
@@ -324,7 +433,8 @@ void WriteDebtorsAndInvoices(TShop& shop) {
                  {"DESCRIPTIO", p.description},
                  {"QTY", std::to_string(qty)},
                  {"PRICE", fmt::format("{}.{:02d}", p.price_cents / 100, p.price_cents % 100)},
-                 {"AMOUNT", fmt::format("{}.{:02d}", p.price_cents * qty / 100, p.price_cents * qty % 100)}});
+                 {"AMOUNT",
+                  fmt::format("{}.{:02d}", p.price_cents * qty / 100, p.price_cents * qty % 100)}});
     }
     const int owing = i % 3 == 0 ? 0 : total;
     head.Add({{"NUMBER", number},
@@ -346,8 +456,10 @@ void WriteDebtorsAndInvoices(TShop& shop) {
 // Sales and lay-by headers that name shoppers as their customers.
 void WriteSalesAndLaybys(TShop& shop) {
   TDemoRandom& r = shop.random;
-  const std::vector<TColumn> columns = {{"NUMBER", 'C', 10, 0}, {"CUSTOMER", 'C', 16, 0},
-                                        {"DATE", 'D', 8, 0},    {"TOTAL", 'N', 12, 2},
+  const std::vector<TColumn> columns = {{"NUMBER", 'C', 10, 0},
+                                        {"CUSTOMER", 'C', 16, 0},
+                                        {"DATE", 'D', 8, 0},
+                                        {"TOTAL", 'N', 12, 2},
                                         {"PAID", 'N', 12, 2}};
   {
     TDemoTable t(shop.dir, "POSHEAD.DBF", columns);
@@ -385,8 +497,10 @@ void WriteStores(TShop& shop) {
     const size_t range = store == "01" ? kProducts.size() : kProducts.size() - 5;
     {
       TDemoTable plu(shop.dir, "plu__" + store + ".dbf",
-                     {{"PRODCODE", 'C', 13, 0}, {"DESCRIPTIO", 'C', 30, 0},
-                      {"QTYPERSALE", 'N', 6, 0}, {"PRICE", 'N', 10, 2}});
+                     {{"PRODCODE", 'C', 13, 0},
+                      {"DESCRIPTIO", 'C', 30, 0},
+                      {"QTYPERSALE", 'N', 6, 0},
+                      {"PRICE", 'N', 10, 2}});
       for (size_t i = 0; i < range; ++i) {
         const TProduct& p = kProducts[i];
         plu.Add({{"PRODCODE", p.code},
@@ -416,7 +530,9 @@ void WriteSettingsAndChangeLog(TShop& shop) {
     t.Add({{"SECTION", "Shop:Name"}, {"VALUE", "Fidora Demo Shop"}});
   }
   TDemoTable t(shop.dir, "TRACKCHLOG.DBF",
-               {{"DATE", 'D', 8, 0}, {"OLD_NUMBER", 'C', 16, 0}, {"NEW_NUMBER", 'C', 16, 0},
+               {{"DATE", 'D', 8, 0},
+                {"OLD_NUMBER", 'C', 16, 0},
+                {"NEW_NUMBER", 'C', 16, 0},
                 {"CLERK", 'C', 20, 0}});
 }
 

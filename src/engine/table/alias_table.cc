@@ -27,7 +27,9 @@ std::string ProgramDirectory() {
   return path.substr(0, path.rfind('/') + 1);
 }
 
-Aliases::Aliases() { entries.emplace_back(kDefaultDirectory, ProgramDirectory()); }
+Aliases::Aliases() {
+  entries.emplace_back(kDefaultDirectory, ProgramDirectory());
+}
 
 Aliases& Table() {
   static Aliases aliases;

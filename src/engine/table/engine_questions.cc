@@ -14,7 +14,9 @@ TxEngineQuestions* current = &default_answerer;
 
 }  // namespace
 
-TxEngineQuestions& EngineQuestions() { return *current; }
+TxEngineQuestions& EngineQuestions() {
+  return *current;
+}
 
 void SetEngineQuestions(TxEngineQuestions* answerer) {
   current = answerer ? answerer : &default_answerer;

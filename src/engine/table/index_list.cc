@@ -13,8 +13,8 @@ std::vector<std::string> SplitIndexList(const std::string& text) {
   for (char c : text) {
     if (c == '"') {
       quoted = !quoted;
-    } else if (!quoted && (c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\r' ||
-                           c == '\n')) {
+    } else if (!quoted &&
+               (c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\r' || c == '\n')) {
       flush();
     } else {
       current += c;

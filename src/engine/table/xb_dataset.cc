@@ -39,7 +39,9 @@ void TXbDataSet::SetTableName(const std::string& name) {
   table_name_ = name;
 }
 
-std::string TXbDataSet::Directory() const { return DatabaseDirectory(database_name_); }
+std::string TXbDataSet::Directory() const {
+  return DatabaseDirectory(database_name_);
+}
 
 std::string TXbDataSet::TablePath() const {
   return Directory() + WithDefaultExtension(table_name_, ".DBF");
@@ -108,7 +110,8 @@ void TXbDataSet::Open() {
   if (handler_) return;
   if (table_name_.empty()) throw EDatabaseError("Table name missing");
   auto handler = std::make_unique<TDataSetHandler>(TablePath(), !exclusive_, !read_only_);
-  if (!handler->exists()) throw EDatabaseError(fmt::sprintf("Cannot find file %s", handler->path()));
+  if (!handler->exists())
+    throw EDatabaseError(fmt::sprintf("Cannot find file %s", handler->path()));
   handler->Open();
   handler->set_auto_flush(auto_flush_);
   handler->set_use_deleted(use_deleted_);

@@ -12,7 +12,9 @@ namespace fidora {
 
 namespace {
 
-bool IsMemo(char type) { return type == 'M' || type == 'B' || type == 'G'; }
+bool IsMemo(char type) {
+  return type == 'M' || type == 'B' || type == 'G';
+}
 
 }  // namespace
 

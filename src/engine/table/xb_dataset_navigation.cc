@@ -24,7 +24,9 @@ void TXbDataSet::Last() {
 }
 
 // The handler stands on a record (a walk that found none stops at an end).
-bool TXbDataSet::OnRecord() const { return !handler_->Eof() && !handler_->Bof(); }
+bool TXbDataSet::OnRecord() const {
+  return !handler_->Eof() && !handler_->Bof();
+}
 
 // A step past either end keeps the record the dataset was on as its current record.
 void TXbDataSet::Next() {

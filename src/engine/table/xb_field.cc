@@ -82,8 +82,8 @@ TFieldValue TXbField::Value() const {
     case TxFieldType::Date: {
       const std::string_view text = TrimRight(raw);
       if (text.size() != 8 || text == "00000000" || !AllDigits(text)) return {};
-      const int64_t day = TxDBFDate::EncodeDay(Digits(text.substr(0, 4)),
-                                               Digits(text.substr(4, 2)), Digits(text.substr(6, 2)));
+      const int64_t day = TxDBFDate::EncodeDay(Digits(text.substr(0, 4)), Digits(text.substr(4, 2)),
+                                               Digits(text.substr(6, 2)));
       if (day <= 0) return {};
       return TDayNumber{day};
     }
@@ -99,7 +99,9 @@ TFieldValue TXbField::Value() const {
   return {};
 }
 
-std::string TXbField::AsString() const { return Value().AsText(); }
+std::string TXbField::AsString() const {
+  return Value().AsText();
+}
 
 double TXbField::AsFloat() const {
   const TFieldValue v = Value();
@@ -181,7 +183,7 @@ void TXbField::StoreNumber(const TFieldValue& value) {
   }
   if (type_ != TxFieldType::Float) {
     number = std::nearbyint(number);
-    const double limit = type_ == TxFieldType::SmallInt ? 32767.0
+    const double limit = type_ == TxFieldType::SmallInt  ? 32767.0
                          : type_ == TxFieldType::Integer ? 2147483647.0
                                                          : 9.2e18;
     if (std::fabs(number) > limit) ConversionFailed(value);

@@ -55,16 +55,16 @@ TEST(CreateDataSet, BuildsTheFieldsInOrderAndOpensTheTable) {
 
 TEST(CreateDataSet, MalformedFieldListsAreRefused) {
   const std::vector<std::vector<std::string>> bad = {
-      {},                                  // empty
-      {"EXP_DATE;D;8"},                    // three parts, no decimals
-      {"NAME;C;10;0", "name;N;4;0"},       // a name used twice (upper case)
-      {";C;10;0"},                         // no name
-      {"NAME;CH;10;0"},                    // two type letters
-      {"NAME;;10;0"},                      // no type letter
-      {"NAME;C;ten;0"},                    // length not a number
-      {"NAME;C;10;x"},                     // decimals not a number
-      {"NAME;N;8;2;3"},                    // the decimals part reads "2;3"
-      {"NAME;C;-1;0"},                     // negative length
+      {},                             // empty
+      {"EXP_DATE;D;8"},               // three parts, no decimals
+      {"NAME;C;10;0", "name;N;4;0"},  // a name used twice (upper case)
+      {";C;10;0"},                    // no name
+      {"NAME;CH;10;0"},               // two type letters
+      {"NAME;;10;0"},                 // no type letter
+      {"NAME;C;ten;0"},               // length not a number
+      {"NAME;C;10;x"},                // decimals not a number
+      {"NAME;N;8;2;3"},               // the decimals part reads "2;3"
+      {"NAME;C;-1;0"},                // negative length
   };
   for (const auto& fields : bad) {
     Fixture f;

@@ -10,7 +10,9 @@
 namespace fidora::test {
 namespace {
 
-std::string Tool() { return std::string(FIDORA_BINARY_DIR) + "/tools/dbf/fidora-dbf"; }
+std::string Tool() {
+  return std::string(FIDORA_BINARY_DIR) + "/tools/dbf/fidora-dbf";
+}
 
 TEST(DataSetLocks, EditOfARecordAnotherProcessHoldsFailsAtOnce) {
   TempDir dir;

@@ -57,8 +57,12 @@ const ConversionCase kCases[] = {
 TEST(FieldConversion, TextToEachValueType) {
   TempDir dir;
   BuildTable(dir, "CONV.DBF",
-             {{"NUM", 'N', 4, 0}, {"QTY", 'N', 9, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0},
-              {"OK", 'L', 1, 0}, {"NAME", 'C', 8, 0}});
+             {{"NUM", 'N', 4, 0},
+              {"QTY", 'N', 9, 0},
+              {"AMOUNT", 'N', 10, 2},
+              {"DAY", 'D', 8, 0},
+              {"OK", 'L', 1, 0},
+              {"NAME", 'C', 8, 0}});
   TXbDataSet ds;
   Bind(ds, dir, "CONV");
   ds.Open();
@@ -80,8 +84,9 @@ TEST(FieldConversion, TextToEachValueType) {
 
 TEST(FieldConversion, ValuesOfOtherTypesAndTheirTexts) {
   TempDir dir;
-  BuildTable(dir, "CONV.DBF",
-             {{"NUM", 'N', 4, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}, {"NAME", 'C', 12, 0}});
+  BuildTable(
+      dir, "CONV.DBF",
+      {{"NUM", 'N', 4, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}, {"NAME", 'C', 12, 0}});
   TXbDataSet ds;
   Bind(ds, dir, "CONV");
   ds.Open();
@@ -113,14 +118,14 @@ TEST(OemTranslation, LatinLettersRoundTrip) {
       "\xEE\xEF\xF1\xF2\xF3\xF4\xF6\xF9\xFA\xFB\xFC\xFF";
   EXPECT_EQ(OemToAnsi(AnsiToOem(in437)), in437);
   EXPECT_EQ(AnsiToOem("\xE9\xFC\xC7"), "\x82\x81\x80");
-  const std::string lacking = "\xC0\xC1\xC2\xC3\xC8\xCA\xCB\xCC\xCD\xCE\xCF\xD2\xD3\xD4\xD5\xD8"
-                              "\xD9\xDA\xDB\xDD\xE3\xF5\xF8\xFD";
+  const std::string lacking =
+      "\xC0\xC1\xC2\xC3\xC8\xCA\xCB\xCC\xCD\xCE\xCF\xD2\xD3\xD4\xD5\xD8"
+      "\xD9\xDA\xDB\xDD\xE3\xF5\xF8\xFD";
   EXPECT_EQ(AnsiToOem(lacking), "AAAAEEEIIIIOOOOOUUUYaooy");
   // Drawing characters become ASCII look-alikes; none becomes the protocol's field
   // separator "\xA6", which Windows' own best fit would give the vertical line.
   EXPECT_EQ(OemToAnsi("\xB3\xC4\xDA\xB0"), "|-+#");
-  for (int b = 0x80; b < 0x100; ++b)
-    EXPECT_NE(OemToAnsiChar(static_cast<char>(b)), '\xA6') << b;
+  for (int b = 0x80; b < 0x100; ++b) EXPECT_NE(OemToAnsiChar(static_cast<char>(b)), '\xA6') << b;
   const std::string ascii = "Plain ASCII text 0123456789 ~!@#$%^&*()";
   EXPECT_EQ(AnsiToOem(ascii), ascii);
   EXPECT_EQ(OemToAnsi(ascii), ascii);

@@ -14,9 +14,9 @@
 namespace fidora::test {
 namespace {
 
-const std::vector<FieldSpec> kPeople = {
-    {"NAME", 'C', 10, 0}, {"NUM", 'N', 4, 0}, {"AMOUNT", 'N', 8, 2}, {"DAY", 'D', 8, 0},
-    {"OK", 'L', 1, 0},    {"BIG", 'N', 12, 0}};
+const std::vector<FieldSpec> kPeople = {{"NAME", 'C', 10, 0},  {"NUM", 'N', 4, 0},
+                                        {"AMOUNT", 'N', 8, 2}, {"DAY", 'D', 8, 0},
+                                        {"OK", 'L', 1, 0},     {"BIG", 'N', 12, 0}};
 
 class DataSetTest : public ::testing::Test {
  protected:
