@@ -74,9 +74,13 @@ TFieldValue TXbField::Value() const {
     }
     case TxFieldType::SmallInt:
     case TxFieldType::Integer:
-    case TxFieldType::LargeInt:
+    case TxFieldType::LargeInt: {
       // Halves go to the even neighbour, as the platform's rounding does.
-      return static_cast<int64_t>(std::nearbyint(h.GetNumber(number_)));
+      const double whole = std::nearbyint(h.GetNumber(number_));
+      if (!(std::fabs(whole) < 9.2e18))
+        throw EVariantError(ConversionMessage("Double", TypeName()));
+      return static_cast<int64_t>(whole);
+    }
     case TxFieldType::Float:
       return h.GetNumber(number_);
     case TxFieldType::Date: {

@@ -156,6 +156,14 @@ TEST_F(DataSetTest, FieldValueTypesFollowTheDescriptors) {
   ds_.SetLargeIntegerAs(TxIntFields::asLargeInt);
   ds_.Open();
   EXPECT_EQ(ds_.FieldByName("BIG").DataType(), TxFieldType::LargeInt);
+  AppendValues(ds_, {{"BIG", "999999999999"}});
+  EXPECT_EQ(ds_.FieldByName("BIG").AsInteger(), 999999999999);
+  ds_.Close();
+  // A 32-bit value type does not wrap a stored number beyond its range.
+  ds_.SetLargeIntegerAs(TxIntFields::asInteger);
+  ds_.Open();
+  EXPECT_EQ(ds_.FieldByName("BIG").DataType(), TxFieldType::Integer);
+  EXPECT_EQ(ds_.FieldByName("BIG").AsInteger(), 999999999999);
   EXPECT_EQ(ds_.FindField("nosuch"), nullptr);
   EXPECT_THROW(ds_.FieldByName("nosuch"), EDatabaseError);
 }
