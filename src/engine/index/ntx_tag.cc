@@ -124,9 +124,9 @@ std::string TNtxTag::CurrentRecordKey() {
   return FormatKey(key_compiled_->Evaluate(false), key_type_, key_size_, key_decimals_, false);
 }
 
-bool TNtxTag::ForAccepts() {
+bool TNtxTag::ForAccepted(bool before_image) {
   if (!for_compiled_) return true;
-  const IndexKeyValue v = for_compiled_->Evaluate(false);
+  const IndexKeyValue v = for_compiled_->Evaluate(before_image);
   return v.kind == IndexKeyValue::Kind::kLogical ? v.logical : false;
 }
 

@@ -63,7 +63,9 @@ class TNtxTag {
 
   // The stored key of the table's current record (key expression, FormatKey without trim).
   std::string CurrentRecordKey();
-  bool ForAccepts();
+  bool ForAccepts() { return ForAccepted(false); }
+  // The FOR condition on the record buffer, or on the before-image of a written record.
+  bool ForAccepted(bool before_image);
   std::string FormatValue(const IndexKeyValue& value, bool trim) const {
     return FormatKey(value, key_type_, key_size_, key_decimals_, trim);
   }

@@ -78,7 +78,7 @@ bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
   updating_ = true;
   bool changed = false;
   try {
-    const bool accepted = ForAccepts();
+    const bool accepted = ForAccepted(false);
     const std::string new_key = EvaluateKey(false);
     if (is_new) {
       if (accepted) {
@@ -89,7 +89,10 @@ bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
       const std::string old_key = EvaluateKey(true);
       ReloadKeyStack(Reposition::kNone);
       bool found = Search(old_key, recno, -1) == 0;
-      if (!found) found = FindRecordAnywhere(recno);
+      // The whole order is searched for the record only when its old state could have had an
+      // entry: a record outside the FOR condition had none, and scanning every page for it
+      // on each write would make such orders unusable on large tables.
+      if (!found && ForAccepted(true)) found = FindRecordAnywhere(recno);
       bool add = accepted;
       if (new_key != old_key || !accepted) {
         if (found) {

@@ -64,6 +64,31 @@ void TTableHandler::SetLockProtocol(TxLokProtocol protocol) {
 
 void TTableHandler::StatusNotice(long, long, long) {}
 
+void TTableHandler::Rename(const std::string& new_name) {
+  // The table's close inside the rename closes the index files: note them, rename those
+  // named like the table, and open them all again.
+  const std::string old_base = Upper(FileBaseName(path()));
+  const std::string master = master_name_;
+  const TxLokProtocol protocol = lock_protocol();
+  std::vector<std::string> index_paths;
+  for (auto& slot : slots_)
+    if (slot) index_paths.push_back(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path());
+  CloseIndexes();
+  TDbfFields::Rename(new_name);
+  SetLockProtocol(protocol);
+  const std::string new_base = FileBaseName(path());
+  for (std::string& index_path : index_paths) {
+    if (Upper(FileBaseName(index_path)) != old_base) continue;
+    TDiskFile file(index_path, shared(), read_write());
+    file.Open();
+    file.Rename(new_base + std::filesystem::path(index_path).extension().string());
+    index_path = file.path();
+  }
+  for (const std::string& index_path : index_paths) OpenIndex(index_path);
+  const std::string renamed_master = Upper(master) == old_base ? Upper(new_base) : master;
+  if (!renamed_master.empty()) SetOrder(renamed_master, false);
+}
+
 // ---- index files ---------------------------------------------------------------------------
 
 std::string TTableHandler::IndexPath(const std::string& name) const {

@@ -33,6 +33,9 @@ class TTableHandler : public TDbfFields {
   void Open() override;
   void Close() override;
   void SetLockProtocol(TxLokProtocol protocol) override;
+  // Renames the table and its memo file, and every open index file named like the table
+  // (which keeps its extension).
+  void Rename(const std::string& new_name) override;
 
   // ---- index files ----
   // Closes every index file, opens each name of the list (split at ",", ";" and TAB, double
@@ -59,6 +62,9 @@ class TTableHandler : public TDbfFields {
   void Skip(int64_t n);
   // Seeks a key in the master order (exact and near settings below).
   bool Find(const std::string& key);
+  // Looks a key up exactly in a named tag without moving the table; the record number, or 0.
+  // Raises "Cannot find index tag %s".
+  uint32_t SeekInTag(const std::string& tag_name, const std::string& key);
   // Finds the first record whose listed fields (";"-separated) hold the values.
   bool Locate(const std::string& fields, const std::vector<std::string>& values,
               uint32_t start_record, bool partial, bool case_insensitive);

@@ -213,6 +213,13 @@ bool TTableHandler::Find(const std::string& key_text) {
   return found_;
 }
 
+uint32_t TTableHandler::SeekInTag(const std::string& tag_name, const std::string& key) {
+  TNtxFile* file = IndexFileOfTag(tag_name);
+  if (!file) throw EXbError(fmt::format("Cannot find index tag {}", tag_name));
+  IndexLock lock(*this);
+  return file->Tag().LookupKey(key.substr(0, 256));
+}
+
 uint32_t TTableHandler::CountRecords(bool exact) {
   if (!exact) return record_count();
   const uint32_t was = recno();

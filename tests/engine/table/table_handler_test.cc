@@ -86,6 +86,12 @@ TEST(TableHandler, FindHonoursExactAndNear) {
   t.SetOrder("NUMS", false);
   EXPECT_TRUE(t.Find("-5"));
   EXPECT_EQ(t.recno(), 4u);
+  // A lookup in another tag is exact and leaves the table where it is.
+  EXPECT_EQ(t.SeekInTag("NAMES", "FIG"), 3u);
+  EXPECT_EQ(t.SeekInTag("NAMES", "FI"), 0u);
+  EXPECT_EQ(t.recno(), 4u);
+  t.Skip(1);
+  EXPECT_EQ(t.recno(), 3u);  // NUMS order goes on from -5 to 0
 }
 
 TEST(TableHandler, SkipAndFilter) {
@@ -200,6 +206,23 @@ TEST(TableHandler, ZapEmptiesTableMemoAndIndexes) {
     auto p = CheckIndex(*t, "Z");
     EXPECT_TRUE(p.empty()) << p.front();
   }
+}
+
+TEST(TableHandler, RenameTakesTheIndexNamedLikeTheTable) {
+  TempDir dir;
+  auto t = OpenHandler(MakeTable(dir, "old"));
+  AppendRow(*t, "x", 1);
+  t->IndexOn(dir.dir() + "old.ntx", "", "NAME", "", false, true);
+  t->IndexOn(dir.dir() + "other.ntx", "", "NUM", "", false, true);
+  t->OpenIndexes("old.ntx;other.ntx", "OLD");
+  t->Rename("new");
+  EXPECT_TRUE(std::filesystem::exists(dir / "new.ntx"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "other.ntx"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "old.ntx"));
+  EXPECT_EQ(t->MasterName(), "NEW");
+  AppendRow(*t, "y", 2);  // the renamed index is still open and kept current
+  EXPECT_TRUE(CheckIndex(*t, "NEW").empty());
+  EXPECT_TRUE(CheckIndex(*t, "OTHER").empty());
 }
 
 TEST(TableHandler, PackAndZapNeedAnExclusiveTable) {
