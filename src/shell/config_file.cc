@@ -107,6 +107,27 @@ std::string TConfigFile::ReadString(const std::string& section, const std::strin
   return fallback;
 }
 
+std::vector<std::pair<std::string, std::string>> TConfigFile::ReadSection(
+    const std::string& section) const {
+  std::vector<std::pair<std::string, std::string>> entries;
+  bool found = false;
+  const std::string bytes = ReadWholeFile(path_, found);
+  const std::string upper_section = UpperCase(section);
+  bool inside = false;
+  for (const TIniLine& line : SplitLines(bytes)) {
+    if (auto name = SectionOf(line.text)) {
+      inside = *name == upper_section;
+      continue;
+    }
+    const size_t equals = line.text.find('=');
+    if (!inside || equals == std::string::npos) continue;
+    const std::string name = Trim(line.text.substr(0, equals));
+    if (name.empty() || name[0] == ';') continue;
+    entries.emplace_back(name, Unquote(Trim(line.text.substr(equals + 1))));
+  }
+  return entries;
+}
+
 void TConfigFile::WriteString(const std::string& section, const std::string& key,
                               const std::string& value) {
   bool found = false;

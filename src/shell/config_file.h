@@ -6,6 +6,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fidora {
 
@@ -21,6 +23,8 @@ class TConfigFile {
   // The value, or `fallback` when the file, the section or the key is missing.
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& fallback = {}) const;
+  // Every NAME=value entry of the section, in file order (empty when it is missing).
+  std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& section) const;
   // Throws EInOutError when the file cannot be written.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
 

@@ -12,6 +12,7 @@
 #include "protocol/operator_view.h"
 #include "protocol/server_settings.h"
 #include "protocol/status_log.h"
+#include "shopper/shopper_module.h"
 
 namespace fidora {
 
@@ -43,6 +44,7 @@ bool SetDataPath(const std::string& directory) {
   std::string& data_path = ServerSettings().DataPath;
   data_path = NormaliseDataPath(directory);
   Operator().ShowDataPath(data_path);
+  if (TSDM* sdm = SDM(); sdm && !sdm->tTracker.Active()) sdm->tTracker.SetDatabaseName(data_path);
   if (data_path.empty() || data_path.back() != '/') {
     // A path that filled all 80 characters gets no "/": the name is simply appended to it.
     struct stat info {};

@@ -24,6 +24,10 @@
 #include "shell/options.h"
 #include "shell/server_main.h"
 #include "shell/version.h"
+#include "engine/table/alias_table.h"
+#include "engine/table/engine_questions.h"
+#include "shopper/shopper_module.h"
+#include "tables/data_module.h"
 
 namespace fidora {
 
@@ -85,6 +89,45 @@ bool FindDataPath(const TOptions& options, std::string& config_path) {
   return LoadDataPath(TConfigFile(config_path));
 }
 
+// The engine's OK/Cancel questions, put to the operator as Yes/No ones.
+class TEngineQuestionsToOperator : public TxEngineQuestions {
+ public:
+  TEngineQuestionsToOperator() { SetEngineQuestions(this); }
+  ~TEngineQuestionsToOperator() override { SetEngineQuestions(nullptr); }
+  TEngineQuestionsToOperator(const TEngineQuestionsToOperator&) = delete;
+  TEngineQuestionsToOperator& operator=(const TEngineQuestionsToOperator&) = delete;
+  bool ConfirmOkCancel(std::string_view message, std::string_view caption) override {
+    return Operator().AskYesNo(message, caption);
+  }
+};
+
+// The data modules of the running server, reachable as DM() and SDM() while they live.
+class TDataModules {
+ public:
+  TDataModules() {
+    SetDM(&dm_);
+    SetSDM(&sdm_);
+  }
+  ~TDataModules() {
+    SetSDM(nullptr);
+    SetDM(nullptr);
+  }
+  TDataModules(const TDataModules&) = delete;
+  TDataModules& operator=(const TDataModules&) = delete;
+
+ private:
+  TDM dm_;
+  TSDM sdm_;
+};
+
+// The dataset component's alias table takes the entries of the configuration file's
+// "Alias" section.
+void LoadAliases(const TOptions& options) {
+  for (const auto& [name, directory] :
+       TConfigFile(ConfigFilePath(options.config_file)).ReadSection(kConfigSection))
+    AddAlias(name, directory);
+}
+
 void ExplainMissingDataPath(const std::string& config_path) {
   const std::string where =
       config_path.empty() ? "the configuration file (--config FILE)" : config_path;
@@ -119,6 +162,7 @@ int RunServer(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   THeadlessConsole console;
   SetOperator(&console);
+  const TEngineQuestionsToOperator engine_questions;
 
   TInstanceGuard guard;
   switch (guard.Acquire()) {
@@ -150,6 +194,8 @@ int RunServer(int argc, char** argv) {
       return kExitFailure;
     }
     Operator().ShowProgress("Loading...");
+    LoadAliases(options);
+    TDataModules modules;
     std::string config_path;
     if (!FindDataPath(options, config_path)) {
       ExplainMissingDataPath(config_path);

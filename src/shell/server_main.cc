@@ -10,6 +10,8 @@
 #include "protocol/server_settings.h"
 #include "protocol/status_log.h"
 #include "shell/data_path.h"
+#include "shopper/shopper_module.h"
+#include "tables/data_module.h"
 
 namespace fidora {
 
@@ -34,6 +36,8 @@ void TServerMain::ApplyDataPath() {
   const std::string& data_path = ServerSettings().DataPath;
   Operator().AddLogLine("Set Data Path : " + data_path);
   EnsureDir(data_path + "Debug");
+  if (TDM* dm = DM()) dm->SetDataPath();
+  if (TSDM* sdm = SDM()) sdm->SetDataPath();
 }
 
 void TServerMain::DeferredStart() {

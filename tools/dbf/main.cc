@@ -18,13 +18,14 @@ void RegisterLockCommand(CommandRegistry& registry);     // lock
 void RegisterExpressionCommands(CommandRegistry& registry);  // dump --filter, eval
 void RegisterIndexCommands(CommandRegistry& registry);   // index, reindex, keys, seek, check, pack, zap
 void RegisterIndexRecordOptions(CommandRegistry& registry);  // --index/--order on record commands
+void RegisterDemoCommand(CommandRegistry& registry);     // demo
 
 namespace {
 
 void RegisterAll(CommandRegistry& registry) {
   for (auto group : {RegisterTableCommands, RegisterDumpCommand, RegisterRecordCommands,
                      RegisterLockCommand, RegisterExpressionCommands, RegisterIndexCommands,
-                     RegisterIndexRecordOptions})
+                     RegisterIndexRecordOptions, RegisterDemoCommand})
     group(registry);
 }
 

@@ -1,0 +1,129 @@
+#include "engine/table/oem_ansi.h"
+
+#include <array>
+#include <cstdint>
+
+namespace fidora {
+
+namespace {
+
+// Unicode of the bytes 0x80..0xFF of code page 437.
+constexpr char16_t kCp437[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 88
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 90
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,  // 98
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // A0
+    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A8
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,  // B0
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,  // B8
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,  // C0
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,  // C8
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,  // D0
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,  // D8
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,  // E0
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,  // E8
+    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,  // F0
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8
+};
+
+// Unicode of the bytes 0x80..0x9F of Windows-1252 (0 where undefined); 0xA0..0xFF are
+// Latin-1 itself.
+constexpr char16_t kCp1252Low[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+char16_t Cp1252ToUnicode(uint8_t b) {
+  if (b < 0x80) return b;
+  if (b < 0xA0) return kCp1252Low[b - 0x80];
+  return b;
+}
+
+// The ASCII look-alike of a character that the target code page lacks.
+char LookAlike(char16_t u) {
+  struct Pair {
+    char16_t from;
+    char to;
+  };
+  static constexpr Pair kPairs[] = {
+      {0x00C0, 'A'},  {0x00C1, 'A'},  {0x00C2, 'A'}, {0x00C3, 'A'},  {0x00C8, 'E'}, {0x00CA, 'E'},
+      {0x00CB, 'E'},  {0x00CC, 'I'},  {0x00CD, 'I'}, {0x00CE, 'I'},  {0x00CF, 'I'}, {0x00D0, 'D'},
+      {0x00D2, 'O'},  {0x00D3, 'O'},  {0x00D4, 'O'}, {0x00D5, 'O'},  {0x00D7, 'x'}, {0x00D8, 'O'},
+      {0x00D9, 'U'},  {0x00DA, 'U'},  {0x00DB, 'U'}, {0x00DD, 'Y'},  {0x00DE, 'T'}, {0x00E3, 'a'},
+      {0x00F0, 'd'},  {0x00F5, 'o'},  {0x00F8, 'o'}, {0x00FD, 'y'},  {0x00FE, 't'}, {0x0160, 'S'},
+      {0x0161, 's'},  {0x0152, 'O'},  {0x0153, 'o'}, {0x017D, 'Z'},  {0x017E, 'z'}, {0x0178, 'Y'},
+      {0x00A4, 'o'},  {0x00A6, '|'},  {0x00A7, 'S'}, {0x00A8, '"'},  {0x00A9, 'c'}, {0x00AD, '-'},
+      {0x00AE, 'r'},  {0x00AF, '-'},  {0x00B3, '3'}, {0x00B4, '\''}, {0x00B6, 'P'}, {0x00B8, ','},
+      {0x00B9, '1'},  {0x00BE, '3'},  {0x20AC, 'E'}, {0x201A, ','},  {0x201E, '"'}, {0x2026, '.'},
+      {0x2020, '+'},  {0x2021, '+'},  {0x02C6, '^'}, {0x2030, '%'},  {0x2039, '<'}, {0x203A, '>'},
+      {0x2018, '\''}, {0x2019, '\''}, {0x201C, '"'}, {0x201D, '"'},  {0x2022, '.'}, {0x2013, '-'},
+      {0x2014, '-'},  {0x02DC, '~'},  {0x2122, 'T'}, {0x20A7, 'P'},  {0x2310, '-'}, {0x03B1, 'a'},
+      {0x0393, 'G'},  {0x03C0, 'p'},  {0x03A3, 'S'}, {0x03C3, 's'},  {0x03C4, 't'}, {0x03A6, 'F'},
+      {0x0398, 'T'},  {0x03A9, 'O'},  {0x03B4, 'd'}, {0x221E, '8'},  {0x03C6, 'f'}, {0x03B5, 'e'},
+      {0x2229, 'n'},  {0x2261, '='},  {0x2265, '>'}, {0x2264, '<'},  {0x2320, '('}, {0x2321, ')'},
+      {0x2248, '~'},  {0x2219, '.'},  {0x221A, 'v'}, {0x207F, 'n'},  {0x25A0, '#'},
+  };
+  for (const Pair& p : kPairs)
+    if (p.from == u) return p.to;
+  if (u >= 0x2591 && u <= 0x2593) return '#';  // shades
+  if (u >= 0x2580 && u <= 0x2590) return '#';  // blocks
+  if (u == 0x2502 || u == 0x2551) return '|';
+  if (u == 0x2500 || u == 0x2550) return '-';
+  if (u >= 0x2500 && u <= 0x257F) return '+';  // corners, tees and crosses
+  return '?';
+}
+
+struct Tables {
+  std::array<char, 256> oem_to_ansi{};
+  std::array<char, 256> ansi_to_oem{};
+  Tables() {
+    for (int b = 0; b < 256; ++b) {
+      oem_to_ansi[b] = static_cast<char>(b);
+      ansi_to_oem[b] = static_cast<char>(b);
+    }
+    for (int o = 0x80; o < 0x100; ++o) {
+      const char16_t u = kCp437[o - 0x80];
+      oem_to_ansi[o] = LookAlike(u);
+      for (int a = 0x80; a < 0x100; ++a)
+        if (Cp1252ToUnicode(static_cast<uint8_t>(a)) == u) oem_to_ansi[o] = static_cast<char>(a);
+    }
+    for (int a = 0x80; a < 0x100; ++a) {
+      const char16_t u = Cp1252ToUnicode(static_cast<uint8_t>(a));
+      // Undefined bytes of 1252 pass through unchanged.
+      if (u == 0) continue;
+      ansi_to_oem[a] = LookAlike(u);
+      for (int o = 0x80; o < 0x100; ++o)
+        if (kCp437[o - 0x80] == u) ansi_to_oem[a] = static_cast<char>(o);
+    }
+  }
+};
+
+const Tables& CodeTables() {
+  static const Tables tables;
+  return tables;
+}
+
+}  // namespace
+
+char OemToAnsiChar(char c) {
+  return CodeTables().oem_to_ansi[static_cast<uint8_t>(c)];
+}
+char AnsiToOemChar(char c) {
+  return CodeTables().ansi_to_oem[static_cast<uint8_t>(c)];
+}
+
+std::string OemToAnsi(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = OemToAnsiChar(c);
+  return out;
+}
+
+std::string AnsiToOem(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AnsiToOemChar(c);
+  return out;
+}
+
+}  // namespace fidora

@@ -1,0 +1,62 @@
+#include "shopper/shopper_module.h"
+
+#include <string>
+
+#include "protocol/server_settings.h"
+#include "tables/dataset_binding.h"
+
+namespace fidora {
+
+namespace {
+
+TSDM* current_module = nullptr;
+
+void Setup(TXbDataSet& dataset, const std::string& table, std::vector<std::string> index_files,
+           const std::string& order = "") {
+  ApplyModuleSettings(dataset);
+  dataset.SetTableName(table);
+  dataset.SetIndexFiles(index_files);
+  dataset.SetIndexName(order);
+}
+
+}  // namespace
+
+TSDM* SDM() {
+  return current_module;
+}
+void SetSDM(TSDM* module) {
+  current_module = module;
+}
+
+TSDM::TSDM() {
+  Setup(tTracker, "TRACKER.DBF",
+        {"TRAKNAME.NTX", "TRAKNUM.NTX", "TRAKPHON.NTX", "TRAKFNAM.NTX", "TRAKADR2.NTX",
+         "TRAKADR1.NTX"});
+  Setup(tTrackLog, "TRACKLOG.DBF", {"TRACKLOG.NTX", "TRAKHIST.NTX"});
+  Setup(tClub, "CLUB.DBF", {"CLUB.NTX"});
+  Setup(tVouchers, "VOUCHERS.DBF", {});
+  Setup(tStorList, "Storlist.dbf", {});
+  Setup(tPlu, "Storlist.dbf", {});
+  Setup(tDebtors, "DEBTORS.DBF", {"ACCTNUM.ntx", "SHRTNME.ntx", "LONGNAME.ntx"}, "ACCTNUM");
+  Setup(tStock, "STOCK10_.DBF", {});
+  Setup(tInvHead, "INVHEAD.DBF",
+        {"InvNumHD.NTX", "InvDate1.NTX", "INVOICES.NTX", "ALLOwing.NTX", "DORDERNO.NTX"},
+        "InvNumHD");
+  Setup(tInvLine, "INVLINE.DBF", {"INVNUMLN.NTX"}, "INVNUMLN");
+  Setup(tLaybyHead, "LAYBYHED.DBF", {"LYBDATE1.NTX", "LYBNUMHD.NTX"}, "LYBNUMHD");
+  Setup(tPosHead, "POSHEAD.DBF", {"POSDATE1.NTX", "POSNUMHD.NTX", "LAYBYACC.NTX"}, "POSNUMHD");
+  Setup(tTrackerChangeLog, "TRACKCHLOG.DBF", {});
+  Setup(tMorvex, "Morvex.DBF", {});
+}
+
+std::vector<TXbDataSet*> TSDM::DataSets() {
+  return {&tTracker,          &tTrackLog, &tClub,    &tVouchers, &tStorList,  &tPlu,
+          &tDebtors,          &tStock,    &tInvHead, &tInvLine,  &tLaybyHead, &tPosHead,
+          &tTrackerChangeLog, &tMorvex};
+}
+
+void TSDM::SetDataPath() {
+  BindToDataPath(DataSets(), ServerSettings().DataPath);
+}
+
+}  // namespace fidora

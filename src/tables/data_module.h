@@ -1,0 +1,39 @@
+// TDM: the generic table module. It holds the table-creation component and the two
+// datasets without a fixed table that the generic DBF commands and the maintenance work use,
+// and the record-lock helper with retry that every service calls.
+#pragma once
+
+#include <vector>
+
+#include "engine/table/xb_create_dataset.h"
+#include "engine/table/xb_dataset.h"
+
+namespace fidora {
+
+class TDM {
+ public:
+  TDM();
+  TDM(const TDM&) = delete;
+  TDM& operator=(const TDM&) = delete;
+
+  // Binds tGeneric and tWork to ServerSettings().DataPath (dataset_binding.h).
+  void SetDataPath();
+
+  // Locks the dataset's current record: up to 100 attempts 50 ms apart. After the last
+  // refusal writes "TDM.RLock - Failed on " + TableName to the status log and raises
+  // EDataModule "Ostra Pos Failed to lock record in " + TableName.
+  bool RLock(TXbDataSet& dataset);
+
+  // The module's datasets in component order.
+  std::vector<TXbDataSet*> DataSets() { return {&tGeneric, &tWork}; }
+
+  TCreateXbDataSet tCreate;  // DBFType Clipper, AutoOverwrite false, DBFTable tWork
+  TXbDataSet tGeneric;
+  TXbDataSet tWork;
+};
+
+// The module of the running server; nullptr until the shell has created it.
+TDM* DM();
+void SetDM(TDM* module);
+
+}  // namespace fidora
