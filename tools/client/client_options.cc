@@ -46,18 +46,7 @@ std::optional<ClientOptions> ParseClientOptions(int argc, char** argv, std::stri
     std::string_view arg = argv[i];
     std::string_view value;
     auto take_value = [&](std::string_view name) {
-      if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
-          arg[name.size()] == '=') {
-        value = arg.substr(name.size() + 1);
-        return true;
-      }
-      if (arg != name) return false;
-      if (i + 1 >= argc) {
-        error = fmt::format("{} needs a value", name);
-        return false;
-      }
-      value = argv[++i];
-      return true;
+      return TakeOptionValue(argc, argv, i, name, value, error);
     };
     if (!only_positional && arg.size() > 1 && arg[0] == '-') {
       if (arg == "--") {
@@ -69,9 +58,7 @@ std::optional<ClientOptions> ParseClientOptions(int argc, char** argv, std::stri
       } else if (take_value("--host")) {
         options.host = value;
       } else if (take_value("--port")) {
-        const auto port = ParseWholeNumber(value, 1, 65535);
-        if (!port) error = fmt::format("--port needs a number from 1 to 65535, not '{}'", value);
-        options.port = static_cast<int>(port.value_or(0));
+        options.port = static_cast<int>(WholeOptionValue("--port", value, 1, 65535, error));
       } else if (take_value("--timeout")) {
         const auto ms = ParseSecondsAsMs(value, 86400);
         if (!ms) error = fmt::format("--timeout needs seconds above 0, not '{}'", value);

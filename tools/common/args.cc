@@ -1,5 +1,7 @@
 #include "common/args.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -26,6 +28,30 @@ std::optional<int> ParseSecondsAsMs(std::string_view text, double maximum) {
   const double seconds = std::strtod(copy.c_str(), &end);
   if (end != copy.c_str() + copy.size() || !(seconds > 0) || seconds > maximum) return std::nullopt;
   return std::max(1, static_cast<int>(std::lround(seconds * 1000)));
+}
+
+bool TakeOptionValue(int argc, char** argv, int& i, std::string_view name, std::string_view& value,
+                     std::string& error) {
+  const std::string_view arg = argv[i];
+  if (arg.size() > name.size() && arg.substr(0, name.size()) == name && arg[name.size()] == '=') {
+    value = arg.substr(name.size() + 1);
+    return true;
+  }
+  if (arg != name) return false;
+  if (i + 1 >= argc) {
+    error = fmt::format("{} needs a value", name);
+    return false;
+  }
+  value = argv[++i];
+  return true;
+}
+
+long long WholeOptionValue(std::string_view name, std::string_view value, long long minimum,
+                           long long maximum, std::string& error) {
+  const auto number = ParseWholeNumber(value, minimum, maximum);
+  if (!number)
+    error = fmt::format("{} needs a number from {} to {}, not '{}'", name, minimum, maximum, value);
+  return number.value_or(0);
 }
 
 }  // namespace fidora

@@ -40,26 +40,10 @@ std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& 
     std::string_view arg = argv[i];
     std::string_view value;
     auto take_value = [&](std::string_view name) {
-      if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
-          arg[name.size()] == '=') {
-        value = arg.substr(name.size() + 1);
-        return true;
-      }
-      if (arg != name) return false;
-      if (i + 1 >= argc) {
-        error = fmt::format("{} needs a value", name);
-        return false;
-      }
-      value = argv[++i];
-      return true;
+      return TakeOptionValue(argc, argv, i, name, value, error);
     };
     auto whole = [&](std::string_view name, long long minimum, long long maximum) {
-      const auto number = ParseWholeNumber(value, minimum, maximum);
-      if (!number) {
-        error =
-            fmt::format("{} needs a number from {} to {}, not '{}'", name, minimum, maximum, value);
-      }
-      return number.value_or(0);
+      return WholeOptionValue(name, value, minimum, maximum, error);
     };
     if (!only_positional && arg.size() > 1 && arg[0] == '-') {
       if (arg == "--") {
