@@ -2,13 +2,13 @@
 // given indexes are kept current while writing, and dump walks the chosen order.
 #include <fmt/printf.h>
 
-#include <iostream>
 #include <memory>
 
 #include "engine/dbf/xb_error.h"
 #include "tools/dbf/command.h"
 #include "tools/dbf/dump.h"
 #include "tools/dbf/index_access.h"
+#include "tools/dbf/record_edits.h"
 #include "tools/dbf/table_access.h"
 
 namespace fidora::tool {
@@ -21,55 +21,25 @@ void LockAndReadHandler(TTableHandler& t, uint32_t n) {
   LockAndRead(t, n);
 }
 
+// Opens the table through the handler with the given indexes, so that writes keep them current.
+auto OpenIndexed(const IndexOptions& options) {
+  return [&options](const std::string& table) {
+    auto t = OpenHandler(table, true);
+    ApplyIndexOptions(*t, options);
+    return t;
+  };
+}
+
 int Append(const ParsedArgs& a, const IndexOptions& options) {
-  if (a.positional.size() != 1) throw UsageError("append needs TABLE");
-  auto t = OpenHandler(a.positional[0], true);
-  ApplyIndexOptions(*t, options);
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::vector<std::string> values = SplitBar(line);
-    if (static_cast<int>(values.size()) > t->FieldCount())
-      throw EXbError(fmt::sprintf("%d values for %d fields in line: %s", values.size(),
-                                  t->FieldCount(), line));
-    t->BlankRecord();
-    for (size_t i = 0; i < values.size(); ++i) t->SetFieldText(static_cast<int>(i + 1), values[i]);
-    std::cout << t->AppendRecord() << "\n" << std::flush;
-  }
-  return 0;
+  return AppendFromInput(a, OpenIndexed(options));
 }
 
 int Set(const ParsedArgs& a, const IndexOptions& options) {
-  if (a.positional.size() < 3) throw UsageError("set needs TABLE RECNO NAME=VALUE...");
-  auto t = OpenHandler(a.positional[0], true);
-  ApplyIndexOptions(*t, options);
-  const uint32_t n = ParseRecno(a.positional[1]);
-  std::vector<std::pair<int, std::string>> changes;
-  for (size_t i = 2; i < a.positional.size(); ++i) {
-    const std::string& s = a.positional[i];
-    const size_t eq = s.find('=');
-    if (eq == std::string::npos || eq == 0) throw UsageError("expected NAME=VALUE, got " + s);
-    changes.emplace_back(t->FieldNo(s.substr(0, eq)), s.substr(eq + 1));
-  }
-  LockAndReadHandler(*t, n);
-  for (const auto& [field, value] : changes) t->SetFieldText(field, value);
-  t->WriteRecord(n);
-  t->Unlock();
-  return 0;
+  return SetFields(a, OpenIndexed(options), LockAndReadHandler);
 }
 
 int DeleteOrRecall(const ParsedArgs& a, const IndexOptions& options, bool remove) {
-  if (a.positional.size() != 2) throw UsageError("needs TABLE RECNO");
-  auto t = OpenHandler(a.positional[0], true);
-  ApplyIndexOptions(*t, options);
-  const uint32_t n = ParseRecno(a.positional[1]);
-  LockAndReadHandler(*t, n);
-  if (remove)
-    t->Delete();
-  else
-    t->Recall();
-  t->Unlock();
-  return 0;
+  return tool::DeleteOrRecall(a, OpenIndexed(options), LockAndReadHandler, remove);
 }
 
 // Replaces a command's handler: with index options the indexed version runs, without them
