@@ -50,17 +50,9 @@ TLockRange FileLockRange(TxLokProtocol protocol) {
   return {kDefaultFileBase, 0x3FFFFFFF};
 }
 
+// The memo file is locked at the same range as the table header, under every protocol.
 TLockRange MemoLockRange(TxLokProtocol protocol) {
-  switch (protocol) {
-    case TxLokProtocol::ClipLock:
-      return {kClipLockBase, 1};
-    case TxLokProtocol::DB4Lock:
-      return {kDb4Top, 1};
-    case TxLokProtocol::Default:
-    case TxLokProtocol::FoxLock:
-      break;
-  }
-  return {kDefaultTop, 1};
+  return HeaderLockRange(protocol);
 }
 
 TLockRange IndexLockRange(TxLokProtocol protocol) {
