@@ -9,12 +9,8 @@
 namespace fidora {
 namespace {
 
-using test::ExprCase;
+using test::ExpectCases;
 using test::RunExpr;
-
-void ExpectCases(const std::vector<ExprCase>& cases) {
-  for (const auto& c : cases) EXPECT_EQ(RunExpr(c.text), c.expected) << "expression: " << c.text;
-}
 
 TEST(ExpLiterals, EveryKindOfLiteral) {
   ExpectCases({

@@ -2,8 +2,11 @@
 // "Type|value", or as "!" followed by the error message.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "engine/expr/exp_handler.h"
 
@@ -30,5 +33,10 @@ struct ExprCase {
   const char* text;
   const char* expected;  // "Type|value" or "!message"
 };
+
+// Evaluates every case without a table and expects its outcome.
+inline void ExpectCases(const std::vector<ExprCase>& cases) {
+  for (const auto& c : cases) EXPECT_EQ(RunExpr(c.text), c.expected) << "expression: " << c.text;
+}
 
 }  // namespace fidora::test
