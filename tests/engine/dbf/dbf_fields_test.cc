@@ -11,18 +11,12 @@
 #include "engine/dbf/dbf_number.h"
 #include "engine/dbf/xb_error.h"
 #include "support/temp_dir.h"
+#include "support/xb_error_text.h"
 
 namespace fidora {
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EXbError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+using test::ErrorOf;
 
 // A table with one field of every kind, opened with a blank record in the buffer.
 class FieldsTest : public ::testing::Test {

@@ -16,29 +16,17 @@
 #include "engine/dbf/open_file_list.h"
 #include "engine/dbf/xb_error.h"
 #include "support/faulty_io.h"
+#include "support/file_bytes.h"
 #include "support/temp_dir.h"
+#include "support/xb_error_text.h"
 
 namespace fidora {
 namespace {
 
+using test::ErrorOf;
 using test::FaultyIo;
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EXbError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
-std::vector<uint8_t> FileBytes(const std::string& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
-}
+using test::FileBytes;
+using test::U32;
 
 std::string MakeTable(const test::TempDir& dir, int records) {
   TDbfBuild b(dir.dir() + "items");

@@ -11,22 +11,15 @@
 #include "engine/dbf/dbf_date.h"
 #include "engine/dbf/dbf_fields.h"
 #include "engine/dbf/xb_error.h"
+#include "support/file_bytes.h"
 #include "support/temp_dir.h"
 
 namespace fidora {
 namespace {
 
-std::vector<uint8_t> FileBytes(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
-}
-uint32_t U16(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8;
-}
+using test::FileBytes;
+using test::U16;
+using test::U32;
 
 std::string MakeNameAmount(const test::TempDir& dir) {
   TDbfBuild build(dir.dir() + "shop");

@@ -15,25 +15,18 @@
 #include "engine/dbf/xb_error.h"
 #include "support/faulty_io.h"
 #include "support/temp_dir.h"
+#include "support/xb_error_text.h"
 
 namespace fidora {
 namespace {
 
+using test::ErrorOf;
 using test::FaultyIo;
 
 std::string MakeFile(const test::TempDir& dir, const std::string& name,
                      const std::string& content = "0123456789") {
   std::ofstream(dir / name, std::ios::binary) << content;
   return dir.dir() + name;
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EXbError& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 // Whether a third open of the file could take the range now (OFD locks of other opens).
