@@ -8,7 +8,7 @@
 
 #include "engine/dbf/dbf_build.h"
 #include "engine/dbf/dbf_fields.h"
-#include "engine/dbf/disk_file.h"
+#include "support/raw_records.h"
 #include "support/temp_dir.h"
 
 namespace fidora {
@@ -32,7 +32,6 @@ class BenchTable {
     TDbfFields t(path_, false, true);
     t.Open();
     const uint32_t len = t.record_length();
-    const uint32_t header = t.header_length();
     std::vector<char> chunk;
     for (uint32_t n = 1; n <= kRecords; ++n) {
       t.BlankRecord();
@@ -44,13 +43,9 @@ class BenchTable {
       chunk.insert(chunk.end(), t.record_buffer(), t.record_buffer() + len);
     }
     t.Close();
-    chunk.push_back(0x1A);
-    TDiskFile f(path_, false, true);
-    f.Open();
-    f.Write(chunk.data(), chunk.size(), header);
-    const uint8_t count[4] = {static_cast<uint8_t>(kRecords), static_cast<uint8_t>(kRecords >> 8),
-                              static_cast<uint8_t>(kRecords >> 16), 0};
-    f.Write(count, 4, 4);
+    test::AppendRawRecords(path_, kRecords, [&](uint32_t i, std::string& out) {
+      out.append(chunk.data() + size_t{i} * len, len);
+    });
   }
   const std::string& path() const { return path_; }
 

@@ -5,7 +5,6 @@
 #include <fmt/format.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <random>
 
@@ -14,6 +13,7 @@
 #include "engine/expr/dbf_table_access.h"
 #include "engine/expr/exp_handler.h"
 #include "engine/expr/exp_user_link.h"
+#include "support/raw_records.h"
 #include "support/temp_dir.h"
 
 namespace fidora {
@@ -23,7 +23,7 @@ constexpr int kRecords = 100000;
 constexpr const char* kFilter = "UPPER(SURNAME) = 'SMITH' .AND. DOLLAVAIL > 0";
 
 // Creates the table with TDbfBuild, then writes the records straight into the file (appending
-// them one by one would flush the file 100 000 times) and sets the record count.
+// them one by one would flush the file 100 000 times).
 std::string MakeTable(const test::TempDir& dir) {
   TDbfBuild build(dir.dir() + "TRACKER");
   build.AddField("ACCOUNTNUM", 'C', 16, 0);
@@ -32,26 +32,14 @@ std::string MakeTable(const test::TempDir& dir) {
   build.AddField("DOLLAVAIL", 'N', 10, 2);
   build.AddField("LST_PU_DTE", 'D', 8, 0);
   build.Build();
-  const int headerLength = 32 * 5 + 33;
   const char* surnames[] = {"Smith",  "SMITH",  "Jones",  "Brown", "smithers",
                             "Taylor", "Wilson", "Nguyen", "Smith", "Walker"};
   std::mt19937 random(7);
-  std::string records;
-  for (int n = 1; n <= kRecords; ++n) {
-    records += fmt::format(
-        " {:<16}{:<20}{:<15}{:>10.2f}{}", fmt::format("A{:09}", n), surnames[random() % 10], "Pat",
-        static_cast<double>(static_cast<int>(random() % 20000) - 5000) / 100, "20231231");
-  }
-  std::fstream file(build.path(), std::ios::in | std::ios::out | std::ios::binary);
-  file.seekp(headerLength);
-  file.write(records.data(), static_cast<std::streamsize>(records.size()));
-  file.put('\x1A');
-  const unsigned count = kRecords;
-  const char countBytes[4] = {static_cast<char>(count & 0xFF),
-                              static_cast<char>((count >> 8) & 0xFF),
-                              static_cast<char>((count >> 16) & 0xFF), 0};
-  file.seekp(4);
-  file.write(countBytes, 4);
+  test::AppendRawRecords(build.path(), kRecords, [&](uint32_t i, std::string& out) {
+    out += fmt::format(
+        " {:<16}{:<20}{:<15}{:>10.2f}{}", fmt::format("A{:09}", i + 1), surnames[random() % 10],
+        "Pat", static_cast<double>(static_cast<int>(random() % 20000) - 5000) / 100, "20231231");
+  });
   return build.path();
 }
 

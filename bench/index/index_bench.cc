@@ -4,12 +4,12 @@
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
-#include <fstream>
 #include <memory>
 #include <random>
 
 #include "engine/dbf/dbf_build.h"
 #include "engine/table/table_handler.h"
+#include "support/raw_records.h"
 #include "support/temp_dir.h"
 
 namespace fidora {
@@ -31,31 +31,14 @@ struct BigTable {
     build.Build();
     path = build.path();
     std::mt19937 rng(5);
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    char header[32];
-    f.read(header, 32);
-    const int header_length =
-        static_cast<uint8_t>(header[8]) | (static_cast<uint8_t>(header[9]) << 8);
-    f.seekp(header_length);
-    std::string batch;
-    for (int i = 0; i < records; ++i) {
+    test::AppendRawRecords(path, static_cast<uint32_t>(records), [&](uint32_t, std::string& out) {
       std::string name;
       for (int c = 0; c < 12; ++c)
         name += static_cast<char>("abcdefghijklmnopqrstuvwxyz"[rng() % 26]);
       names.push_back(name);
-      batch += fmt::format(" {:<16}{:>8}{:04d}{:02d}{:02d}", name, rng() % 100000,
-                           1990 + rng() % 30, 1 + rng() % 12, 1 + rng() % 28);
-      if (batch.size() > (1 << 20)) {
-        f.write(batch.data(), static_cast<std::streamsize>(batch.size()));
-        batch.clear();
-      }
-    }
-    batch += '\x1A';
-    f.write(batch.data(), static_cast<std::streamsize>(batch.size()));
-    for (int i = 0; i < 4; ++i)
-      header[4 + i] = static_cast<char>(static_cast<uint32_t>(records) >> (8 * i));
-    f.seekp(0);
-    f.write(header, 32);
+      out += fmt::format(" {:<16}{:>8}{:04d}{:02d}{:02d}", name, rng() % 100000, 1990 + rng() % 30,
+                         1 + rng() % 12, 1 + rng() % 28);
+    });
   }
 
   std::unique_ptr<TTableHandler> Open() {

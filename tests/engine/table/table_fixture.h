@@ -59,32 +59,17 @@ inline std::vector<std::string> CheckIndex(TTableHandler& t, const std::string& 
 
 }  // namespace fidora::test
 
-#include <fstream>
+#include "support/raw_records.h"
 
 namespace fidora::test {
 
 // Writes rows (NAME, NUM) straight into a table made by MakeTable without memo: a quick way
-// to a large fixture (appends through the engine flush the file each time).
+// to a large fixture.
 inline void FillTable(const std::string& path,
                       const std::vector<std::pair<std::string, int>>& rows) {
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  char header[32];
-  f.read(header, 32);
-  const uint32_t header_length =
-      static_cast<uint8_t>(header[8]) | (static_cast<uint8_t>(header[9]) << 8);
-  uint32_t count = 0;
-  for (int i = 0; i < 4; ++i)
-    count |= static_cast<uint32_t>(static_cast<uint8_t>(header[4 + i])) << (8 * i);
-  f.seekp(header_length + count * 30);
-  for (const auto& [name, num] : rows) {
-    const std::string rec = fmt::format(" {:<16.16}{:>5}{:8}", name, num, "");
-    f.write(rec.data(), static_cast<std::streamsize>(rec.size()));
-  }
-  f.put(0x1A);
-  count += static_cast<uint32_t>(rows.size());
-  for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<char>(count >> (8 * i));
-  f.seekp(0);
-  f.write(header, 32);
+  AppendRawRecords(path, static_cast<uint32_t>(rows.size()), [&](uint32_t i, std::string& out) {
+    out += fmt::format(" {:<16.16}{:>5}{:8}", rows[i].first, rows[i].second, "");
+  });
 }
 
 }  // namespace fidora::test
