@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "engine/dbf/ansi_case.h"
+
 namespace fidora {
 
 namespace {
@@ -19,27 +21,11 @@ std::string Trim(std::string_view text) {
 }
 
 char UpperCaseChar(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  if (b >= 'a' && b <= 'z') return static_cast<char>(b - 32);
-  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 32);
-  switch (b) {
-    case 0x9A:
-      return '\x8A';  // s caron
-    case 0x9C:
-      return '\x8C';  // oe
-    case 0x9E:
-      return '\x8E';  // z caron
-    case 0xFF:
-      return '\x9F';  // y diaeresis
-    default:
-      return c;
-  }
+  return AnsiUpper(c);
 }
 
 std::string UpperCase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = UpperCaseChar(c);
-  return result;
+  return AnsiUpperCase(text);
 }
 
 std::string NextField(std::string& line) {

@@ -12,7 +12,7 @@ namespace fidora {
 
 // Without leading and trailing blanks and control characters (bytes up to 32).
 std::string Trim(std::string_view text);
-// Upper case of Windows-1252: ASCII and the accented Latin letters.
+// Upper case of Windows-1252: ASCII and the accented Latin letters, as the engine has it.
 std::string UpperCase(std::string_view text);
 char UpperCaseChar(char c);
 
