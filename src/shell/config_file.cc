@@ -60,13 +60,11 @@ std::optional<std::string> SectionOf(const std::string& line) {
   return UpperCase(Trim(trimmed.substr(1, close - 1)));
 }
 
-bool IsKeyLine(const std::string& line, const std::string& upper_key, std::string* value) {
+bool IsKeyLine(const std::string& line, const std::string& upper_key) {
   const size_t equals = line.find('=');
   if (equals == std::string::npos) return false;
   const std::string name = Trim(line.substr(0, equals));
-  if (name.empty() || name[0] == ';' || UpperCase(name) != upper_key) return false;
-  if (value) *value = Trim(line.substr(equals + 1));
-  return true;
+  return !name.empty() && name[0] != ';' && UpperCase(name) == upper_key;
 }
 
 std::string Unquote(std::string value) {
@@ -88,22 +86,12 @@ std::string ConfigFilePath(const std::optional<std::string>& option) {
   return std::string(home ? home : "") + "/.config/vorlund.cfg";
 }
 
+// The first entry of the section named `key` wins, as ReadSection lists them.
 std::string TConfigFile::ReadString(const std::string& section, const std::string& key,
                                     const std::string& fallback) const {
-  bool found = false;
-  const std::string bytes = ReadWholeFile(path_, found);
-  if (!found) return fallback;
-  const std::string upper_section = UpperCase(section);
   const std::string upper_key = UpperCase(key);
-  bool inside = false;
-  for (const TIniLine& line : SplitLines(bytes)) {
-    if (auto name = SectionOf(line.text)) {
-      inside = *name == upper_section;
-      continue;
-    }
-    std::string value;
-    if (inside && IsKeyLine(line.text, upper_key, &value)) return Unquote(value);
-  }
+  for (const auto& [name, value] : ReadSection(section))
+    if (UpperCase(name) == upper_key) return value;
   return fallback;
 }
 
@@ -148,7 +136,7 @@ void TConfigFile::WriteString(const std::string& section, const std::string& key
       continue;
     }
     if (!inside) continue;
-    if (IsKeyLine(lines[i].text, upper_key, nullptr)) {
+    if (IsKeyLine(lines[i].text, upper_key)) {
       lines[i].text = entry;
       written = true;
     } else if (!Trim(lines[i].text).empty()) {
