@@ -40,48 +40,30 @@ const char* const kClientUsage =
 
 std::optional<ClientOptions> ParseClientOptions(int argc, char** argv, std::string& error) {
   ClientOptions options;
-  bool have_line = false;
-  bool only_positional = false;
-  for (int i = 0; i < argc; ++i) {
-    std::string_view arg = argv[i];
+  const bool read = ReadLineCommand(argc, argv, error, options.help, options.line, [&](int& i) {
+    const std::string_view arg = argv[i];
     std::string_view value;
     auto take_value = [&](std::string_view name) {
       return TakeOptionValue(argc, argv, i, name, value, error);
     };
-    if (!only_positional && arg.size() > 1 && arg[0] == '-') {
-      if (arg == "--") {
-        only_positional = true;
-      } else if (arg == "--help" || arg == "-h") {
-        options.help = true;
-      } else if (arg == "--raw") {
-        options.raw = true;
-      } else if (take_value("--host")) {
-        options.host = value;
-      } else if (take_value("--port")) {
-        options.port = static_cast<int>(WholeOptionValue("--port", value, 1, 65535, error));
-      } else if (take_value("--timeout")) {
-        const auto ms = ParseSecondsAsMs(value, 86400);
-        if (!ms) error = fmt::format("--timeout needs seconds above 0, not '{}'", value);
-        options.timeout_ms = ms.value_or(0);
-      } else if (take_value("--save")) {
-        options.save_path = value;
-      } else if (error.empty()) {
-        error = fmt::format("unknown option {}", arg);
-      }
-      if (!error.empty()) return std::nullopt;
-      continue;
+    if (arg == "--raw") {
+      options.raw = true;
+    } else if (take_value("--host")) {
+      options.host = value;
+    } else if (take_value("--port")) {
+      options.port = static_cast<int>(WholeOptionValue("--port", value, 1, 65535, error));
+    } else if (take_value("--timeout")) {
+      const auto ms = ParseSecondsAsMs(value, 86400);
+      if (!ms) error = fmt::format("--timeout needs seconds above 0, not '{}'", value);
+      options.timeout_ms = ms.value_or(0);
+    } else if (take_value("--save")) {
+      options.save_path = value;
+    } else {
+      return false;
     }
-    if (have_line) {
-      error = "give one request LINE (quote it), or - for standard input";
-      return std::nullopt;
-    }
-    options.line = arg;
-    have_line = true;
-  }
-  if (!have_line && !options.help) {
-    error = "no request LINE given";
-    return std::nullopt;
-  }
+    return true;
+  });
+  if (!read) return std::nullopt;
   if (options.host.empty()) {
     error = "--host needs a value";
     return std::nullopt;

@@ -54,4 +54,35 @@ long long WholeOptionValue(std::string_view name, std::string_view value, long l
   return number.value_or(0);
 }
 
+bool ReadLineCommand(int argc, char** argv, std::string& error, bool& help, std::string& line,
+                     const std::function<bool(int& i)>& option) {
+  bool have_line = false;
+  bool only_positional = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (!only_positional && arg.size() > 1 && arg[0] == '-') {
+      if (arg == "--") {
+        only_positional = true;
+      } else if (arg == "--help" || arg == "-h") {
+        help = true;
+      } else if (!option(i) && error.empty()) {
+        error = fmt::format("unknown option {}", arg);
+      }
+      if (!error.empty()) return false;
+      continue;
+    }
+    if (have_line) {
+      error = "give one request LINE (quote it), or - for standard input";
+      return false;
+    }
+    line = arg;
+    have_line = true;
+  }
+  if (!have_line && !help) {
+    error = "no request LINE given";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace fidora

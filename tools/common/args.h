@@ -1,6 +1,7 @@
 // Option values and number arguments of the command-line tools.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,5 +26,14 @@ bool TakeOptionValue(int argc, char** argv, int& i, std::string_view name, std::
 // `error` says "name needs a number from minimum to maximum, not 'value'".
 long long WholeOptionValue(std::string_view name, std::string_view value, long long minimum,
                            long long maximum, std::string& error);
+
+// Reads a command line of options and one request LINE, the way fidora-client and fidora-load
+// take it. "--" ends the options and "--help" or "-h" sets `help`; any other word of more than
+// one character that starts with "-" is handed to `option` as argv[i], which returns whether
+// it knows that option (it may move i past a value, and may set `error`); one it does not
+// know is "unknown option ...". Unless `help` is set, exactly one LINE must be given. Returns
+// false, with `error` set, on bad usage.
+bool ReadLineCommand(int argc, char** argv, std::string& error, bool& help, std::string& line,
+                     const std::function<bool(int& i)>& option);
 
 }  // namespace fidora

@@ -34,10 +34,7 @@ const char* const kLoadUsage =
 
 std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& error) {
   LoadOptions options;
-  bool have_line = false;
-  bool only_positional = false;
-  for (int i = 0; i < argc; ++i) {
-    std::string_view arg = argv[i];
+  const bool read = ReadLineCommand(argc, argv, error, options.help, options.line, [&](int& i) {
     std::string_view value;
     auto take_value = [&](std::string_view name) {
       return TakeOptionValue(argc, argv, i, name, value, error);
@@ -45,41 +42,27 @@ std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& 
     auto whole = [&](std::string_view name, long long minimum, long long maximum) {
       return WholeOptionValue(name, value, minimum, maximum, error);
     };
-    if (!only_positional && arg.size() > 1 && arg[0] == '-') {
-      if (arg == "--") {
-        only_positional = true;
-      } else if (arg == "--help" || arg == "-h") {
-        options.help = true;
-      } else if (take_value("--host")) {
-        options.host = value;
-      } else if (take_value("--port")) {
-        options.port = static_cast<int>(whole("--port", 1, 65535));
-      } else if (take_value("--connections")) {
-        options.connections = static_cast<int>(whole("--connections", 1, kMaxConnections));
-      } else if (take_value("--requests")) {
-        options.requests = whole("--requests", 1, kMaxRequests);
-      } else if (take_value("--timeout")) {
-        const auto ms = ParseSecondsAsMs(value, 3600);
-        if (!ms)
-          error = fmt::format("--timeout needs seconds above 0, at most 3600, not '{}'", value);
-        options.timeout_ms = ms.value_or(0);
-      } else if (error.empty()) {
-        error = fmt::format("unknown option {}", arg);
-      }
-      if (!error.empty()) return std::nullopt;
-      continue;
+    if (take_value("--host")) {
+      options.host = value;
+    } else if (take_value("--port")) {
+      options.port = static_cast<int>(whole("--port", 1, 65535));
+    } else if (take_value("--connections")) {
+      options.connections = static_cast<int>(whole("--connections", 1, kMaxConnections));
+    } else if (take_value("--requests")) {
+      options.requests = whole("--requests", 1, kMaxRequests);
+    } else if (take_value("--timeout")) {
+      const auto ms = ParseSecondsAsMs(value, 3600);
+      if (!ms)
+        error = fmt::format("--timeout needs seconds above 0, at most 3600, not '{}'", value);
+      options.timeout_ms = ms.value_or(0);
+    } else {
+      return false;
     }
-    if (have_line) {
-      error = "give one request LINE (quote it), or - for standard input";
-      return std::nullopt;
-    }
-    options.line = arg;
-    have_line = true;
-  }
+    return true;
+  });
+  if (!read) return std::nullopt;
   if (options.help) return options;
-  if (!have_line)
-    error = "no request LINE given";
-  else if (options.port == 0)
+  if (options.port == 0)
     error = "--port is needed";
   else if (options.connections == 0)
     error = "--connections is needed";
