@@ -44,14 +44,14 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
       value = a.substr(eq + 1);
       has_value = true;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     for (const OptionSpec& s : specs)
-      if (s.name == name) spec = &s;
-    if (!spec) throw UsageError("unknown option " + name);
-    if (spec->takes_value && !has_value) {
+      if (s.name == name) option = &s;
+    if (!option) throw UsageError("unknown option " + name);
+    if (option->takes_value && !has_value) {
       if (i + 1 >= args.size()) throw UsageError("option " + name + " needs a value");
       value = args[++i];
-    } else if (!spec->takes_value && has_value) {
+    } else if (!option->takes_value && has_value) {
       throw UsageError("option " + name + " takes no value");
     }
     out.options[name] = value;
