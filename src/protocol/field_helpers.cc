@@ -3,21 +3,12 @@
 #include <fmt/format.h>
 
 #include "engine/dbf/ansi_case.h"
+#include "engine/dbf/text_trim.h"
 
 namespace fidora {
 
-namespace {
-bool IsTrimmed(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-}  // namespace
-
 std::string Trim(std::string_view text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && IsTrimmed(text[first])) ++first;
-  while (last > first && IsTrimmed(text[last - 1])) --last;
-  return std::string(text.substr(first, last - first));
+  return std::string(TrimBoth(text));
 }
 
 char UpperCaseChar(char c) {
@@ -65,7 +56,7 @@ std::string PadRight(std::string_view text, int width, char fill) {
 
 bool IsBlank(std::string_view text) {
   for (char c : text)
-    if (!IsTrimmed(c)) return false;
+    if (!IsBlankOrControl(c)) return false;
   return true;
 }
 

@@ -9,15 +9,11 @@
 #include "engine/dbf/dbf_date.h"
 #include "engine/dbf/dbf_number.h"
 #include "engine/dbf/memo_file.h"
+#include "engine/dbf/text_trim.h"
 #include "engine/dbf/xb_error.h"
 
 namespace fidora {
 namespace {
-
-std::string_view TrimRight(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
 
 bool IsTrueChar(char c) {
   return std::strchr("TtYyJj", c) != nullptr && c != '\0';
@@ -43,7 +39,7 @@ std::string InvalidValue(const char* kind, const std::string& field) {
 }  // namespace
 
 int TDbfFields::FieldIndex(std::string_view name) const {
-  name = TrimRight(name);
+  name = TrimTrailingBlanks(name);
   for (const TDbfFieldDef& f : field_defs())
     if (AnsiSameText(f.name, name)) return static_cast<int>(f.number);
   return 0;
@@ -53,7 +49,7 @@ int TDbfFields::FieldNo(std::string_view name) const {
   const int n = FieldIndex(name);
   if (n == 0)
     throw EXbError(
-        fmt::sprintf("There is no field name %s", path() + "->" + std::string(TrimRight(name))));
+        fmt::sprintf("There is no field name %s", path() + "->" + std::string(TrimTrailingBlanks(name))));
   return n;
 }
 
@@ -114,7 +110,7 @@ void TDbfFields::SetFieldRaw(int n, std::string_view bytes) {
 std::string TDbfFields::FieldText(int n) const {
   const TDbfFieldDef* f = FieldDef(n);
   if (!f) return {};
-  const std::string_view raw = TrimRight(FieldRaw(n));
+  const std::string_view raw = TrimTrailingBlanks(FieldRaw(n));
   switch (f->type) {
     case 'N':
     case 'F':
@@ -122,7 +118,7 @@ std::string TDbfFields::FieldText(int n) const {
       return std::string(raw);
     case 'D': {
       const std::string display = TxDBFDate::Instance().DayToDisplay(GetDate(n));
-      return std::string(TrimRight(display));
+      return std::string(TrimTrailingBlanks(display));
     }
     case 'L':
       return GetLogical(n) ? "T" : "F";
@@ -153,7 +149,7 @@ void TDbfFields::SetFieldText(int n, std::string_view text) {
       return;
     }
     case 'L': {
-      const std::string_view t = TrimRight(text);
+      const std::string_view t = TrimTrailingBlanks(text);
       const char c = t.empty() ? 'F' : t.front();
       if (IsTrueChar(c)) {
         SetLogical(n, true);
@@ -179,7 +175,7 @@ void TDbfFields::SetFieldText(int n, std::string_view text) {
 double TDbfFields::GetNumber(int n) const {
   const TDbfFieldDef* f = FieldDef(n);
   if (!f) return 0;
-  const std::string_view raw = TrimRight(FieldRaw(n));
+  const std::string_view raw = TrimTrailingBlanks(FieldRaw(n));
   const std::optional<double> v = ParseDbfNumber(raw);
   if (!v) throw EXbError(fmt::sprintf("Invalid numeric value in field %s", TableFieldArg(*f, raw)));
   return *v;
@@ -214,7 +210,7 @@ int64_t TDbfFields::GetDate(int n) const {
   int64_t day = 0;
   const std::string_view raw = FieldRaw(n);
   if (!TxDBFDate::Instance().FieldToDay(raw, &day))
-    throw EXbError(fmt::sprintf("Invalid date in field %s", TableFieldArg(*f, TrimRight(raw))));
+    throw EXbError(fmt::sprintf("Invalid date in field %s", TableFieldArg(*f, TrimTrailingBlanks(raw))));
   return day;
 }
 

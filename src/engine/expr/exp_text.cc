@@ -25,20 +25,4 @@ std::string UpperAscii(std::string_view s) {
   return out;
 }
 
-std::string_view TrimRight(std::string_view s) {
-  size_t n = s.size();
-  while (n > 0 && IsBlankOrControl(s[n - 1])) --n;
-  return s.substr(0, n);
-}
-
-std::string_view TrimLeft(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size() && IsBlankOrControl(s[i])) ++i;
-  return s.substr(i);
-}
-
-std::string_view TrimBoth(std::string_view s) {
-  return TrimLeft(TrimRight(s));
-}
-
 }  // namespace fidora

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/dbf/text_trim.h"
+
 namespace fidora {
 
 char UpperChar(char c);
@@ -14,13 +16,6 @@ std::string LowerText(std::string_view s);
 // Upper-cases the letters a-z only.
 std::string UpperAscii(std::string_view s);
 
-inline bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-// Trailing / leading / both: characters with codes up to 32 removed.
-std::string_view TrimRight(std::string_view s);
-std::string_view TrimLeft(std::string_view s);
-std::string_view TrimBoth(std::string_view s);
 
 inline bool IsAsciiLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');

@@ -65,7 +65,7 @@ class Walker {
   void Problem(std::string text) { out_.problems.push_back(std::move(text)); }
 
   void Entry(const NtxItem& item, uint32_t page) {
-    NtxWalkEntry e{TrimRight(item.key), item.recno};
+    NtxWalkEntry e{TrimKey(item.key), item.recno};
     if (e.recno == 0) Problem(fmt::format("page {} holds key \"{}\" for record 0", page, e.key));
     if (!out_.entries.empty()) {
       int c = CompareKeys(out_.entries.back().key, e.key, -1);

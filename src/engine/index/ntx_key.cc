@@ -127,7 +127,7 @@ std::string FormatKey(const IndexKeyValue& value, NtxKeyType type, uint16_t key_
       break;
   }
   text = CutTo(std::move(text), key_size);
-  return trim ? TrimRight(std::move(text)) : text;
+  return trim ? TrimKey(text) : text;
 }
 
 std::string FormatSeekKey(std::string_view text, NtxKeyType type, uint16_t key_size,

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/dbf/text_trim.h"
+
 namespace fidora {
 
 // The type of an order's keys, from the result type of its key expression.
@@ -47,9 +49,9 @@ int32_t DtosToDay(int year, int month, int day);
 // stored key gives `partial` (0: counts as equal, -1: counts as smaller).
 int CompareKeys(std::string_view searched, std::string_view stored, int partial);
 
-inline std::string TrimRight(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
+// A key without its trailing blanks.
+inline std::string TrimKey(std::string_view key) {
+  return std::string(TrimTrailingBlanks(key));
 }
 
 }  // namespace fidora

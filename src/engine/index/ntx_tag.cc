@@ -163,7 +163,7 @@ TIndexPageList TNtxTag::LoadPage(uint32_t offset, size_t level) {
   for (uint16_t k = 0; k < page.count; ++k) {
     const NtxItem& item = page.items[k];
     if (!page.leaf && (item.child == 0 || (item.child & kPageMask) != 0)) Corrupted();
-    list.entries.push_back({TrimRight(item.key), item.recno, page.leaf ? item.recno : item.child});
+    list.entries.push_back({TrimKey(item.key), item.recno, page.leaf ? item.recno : item.child});
   }
   const TIndexEntry* parent =
       level > 0 && levels_[level - 1].pos < levels_[level - 1].entries.size()

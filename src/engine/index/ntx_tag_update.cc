@@ -49,7 +49,7 @@ void TNtxTag::RemoveAt(size_t level, size_t pos) {
 
 bool TNtxTag::AddKey(const std::string& key, uint32_t recno) {
   if (!updating_) ReloadKeyStack(Reposition::kNone);
-  const std::string formatted = TrimRight(key.substr(0, key_size_));
+  const std::string formatted = TrimKey(key.substr(0, key_size_));
   if (unique_ && Search(formatted, kAnyRecord, -1) == 0) return false;
   const int result = Search(formatted, descending_ ? 0 : kAfterEqual, -1);
   TIndexPageList& leaf = levels_.back();

@@ -96,7 +96,7 @@ bool TTableHandler::LocateByTag(TNtxTag& tag, const std::string& fields,
   exact_ = !partial;
   near_ = false;
   master_ = &tag;
-  const bool found = Find(TrimRight(key));
+  const bool found = Find(TrimKey(key));
   exact_ = was_exact;
   near_ = was_near;
   return found;

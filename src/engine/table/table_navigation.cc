@@ -205,7 +205,7 @@ bool TTableHandler::Find(const std::string& key_text) {
   // The record reached must carry the key: compare over the searched key's length.
   const std::string searched =
       FormatSeekKey(key, master_->KeyType(), master_->KeySize(), master_->KeyDecimals());
-  const std::string record_key = TrimRight(master_->CurrentRecordKey());
+  const std::string record_key = TrimKey(master_->CurrentRecordKey());
   const int c = CompareKeys(searched, record_key, 1);
   found_ = c == 0 || (c == 1 && record_key.size() > searched.size() && !exact_ &&
                       record_key.compare(0, searched.size(), searched) == 0);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/dbf/dbf_date.h"
+#include "engine/dbf/text_trim.h"
 #include "engine/table/dataset_error.h"
 #include "engine/table/oem_ansi.h"
 #include "engine/table/xb_dataset.h"
@@ -11,11 +12,6 @@
 namespace fidora {
 
 namespace {
-
-std::string_view TrimRight(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
 
 bool AllDigits(std::string_view s) {
   for (char c : s)
@@ -68,7 +64,7 @@ TFieldValue TXbField::Value() const {
   const std::string_view raw = h.FieldRaw(number_);
   switch (type_) {
     case TxFieldType::String: {
-      const std::string_view text = TrimRight(raw);
+      const std::string_view text = TrimTrailingBlanks(raw);
       if (text.empty()) return {};
       return dataset_.TranslateASCII() ? OemToAnsi(text) : std::string(text);
     }
@@ -84,7 +80,7 @@ TFieldValue TXbField::Value() const {
     case TxFieldType::Float:
       return h.GetNumber(number_);
     case TxFieldType::Date: {
-      const std::string_view text = TrimRight(raw);
+      const std::string_view text = TrimTrailingBlanks(raw);
       if (text.size() != 8 || text == "00000000" || !AllDigits(text)) return {};
       const int64_t day = TxDBFDate::EncodeDay(Digits(text.substr(0, 4)), Digits(text.substr(4, 2)),
                                                Digits(text.substr(6, 2)));
