@@ -190,7 +190,7 @@ TEST_F(MaintenanceServer, ABigFileStreamsOutWhileOtherTerminalsAreServed) {
 }
 
 TEST_F(MaintenanceServer, ReindexSendsProgressAndOtherTerminalsAreAnsweredMeanwhile) {
-  test::WriteServiceShop(dir(), 20000, 60000);
+  test::WriteServiceShop(dir(), 10000, 30000);
   Start();
   using Clock = std::chrono::steady_clock;
   LoopbackSocket reindexer(port_);

@@ -121,30 +121,6 @@ void WriteTemplate(const std::string& directory) {
   for (const TGeneralIndexTable& table : GeneralIndexTables()) BuildIndexes(directory, table);
 }
 
-// A kill leaves the page cache to the system, so flushing to the disk proves nothing here and
-// only slows the runs down: every call but the flush goes to the real one.
-class NoFlushIo : public FileIo {
- public:
-  int Open(const std::string& p, int f, mode_t m) override { return real_.Open(p, f, m); }
-  int Close(int fd) override { return real_.Close(fd); }
-  ssize_t PRead(int fd, void* b, size_t c, int64_t o) override { return real_.PRead(fd, b, c, o); }
-  ssize_t PWrite(int fd, const void* b, size_t c, int64_t o) override {
-    return real_.PWrite(fd, b, c, o);
-  }
-  int DataSync(int) override { return 0; }
-  int Truncate(int fd, int64_t l) override { return real_.Truncate(fd, l); }
-  int FileSize(int fd, int64_t* s) override { return real_.FileSize(fd, s); }
-  int LockRange(int fd, short t, int64_t o, int64_t l) override {
-    return real_.LockRange(fd, t, o, l);
-  }
-  int Flock(int fd, int op) override { return real_.Flock(fd, op); }
-  int Rename(const std::string& a, const std::string& b) override { return real_.Rename(a, b); }
-  int Unlink(const std::string& p) override { return real_.Unlink(p); }
-
- private:
-  FileIo& real_ = SystemFileIo();
-};
-
 class SilentEvents : public TMaintenanceEvents {
  public:
   void Progress(std::string_view) override {}
@@ -209,8 +185,6 @@ std::string RepairedAtNextStart(const fs::path& directory) {
 }
 
 void KillAtRandomMoments(const Operation& operation, bool check_indexes = false) {
-  NoFlushIo no_flush;
-  const ScopedFileIo io(no_flush);
   TempDir root;
   const fs::path original = root / "template";
   fs::create_directory(original);
