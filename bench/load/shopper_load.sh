@@ -48,7 +48,8 @@ run() {
   local args=(--port "$port" --connections "$connections" --requests "$requests" --timeout 120)
   [[ $line == *'{n}'* ]] && args+=(--range "$first-$last")
   local out
-  out=$("$build/tools/load/fidora-load" "${args[@]}" "$line")
+  # A run with errors still reports its figures (and says what went wrong on standard error).
+  out=$("$build/tools/load/fidora-load" "${args[@]}" "$line") || true
   local r
   r=$(sed -E 's/^requests\/s: ([0-9]+).*/\1/' <<<"$out")
   rate[$key]=$r
