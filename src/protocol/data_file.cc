@@ -2,27 +2,16 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <memory>
 
 #include "engine/dbf/file_names.h"
+#include "protocol/terminal_names.h"
 
 namespace fidora {
 
 namespace {
-
-bool HasParentComponent(std::string_view name) {
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find('/', start);
-    if (end == std::string_view::npos) end = name.size();
-    if (name.substr(start, end - start) == "..") return true;
-    start = end + 1;
-  }
-  return false;
-}
 
 // The real path (every link and "." resolved), or "" when it does not exist.
 std::string RealPath(const std::string& path) {
@@ -50,10 +39,9 @@ std::string NearestExisting(std::string path) {
 }  // namespace
 
 TDataFile FindDataFile(const std::string& data_path, std::string_view name) {
-  std::string relative(name);
-  std::replace(relative.begin(), relative.end(), '\\', '/');
-  if (relative.empty() || relative.front() == '/' || HasParentComponent(relative))
-    return {TDataFileKind::Outside, {}};
+  const std::optional<std::string> inside = NameInsideDataDirectory(name);
+  if (!inside || inside->empty()) return {TDataFileKind::Outside, {}};
+  const std::string& relative = *inside;
   const std::string root = RealPath(data_path);
   if (root.empty()) return {TDataFileKind::Missing, data_path + relative};
   const std::string path = ResolveFileName(data_path + relative);

@@ -1,7 +1,8 @@
-// Names that terminals give for files of the data directory (FILE, DBF table names). A name is
-// relative to the data directory; "\" is read as "/", each component is found without regard
-// to case, and sub-folders are allowed. A name that leaves the directory — an absolute path, a
-// ".." component, or a symbolic link inside the directory that points out of it — is refused.
+// Files of the data directory that a terminal names (FILE). A name is relative to the data
+// directory; "\" is read as "/", each component is found without regard to case, and
+// sub-folders are allowed. A name that leaves the directory — an absolute path or a ".."
+// component (terminal_names.h), or a symbolic link inside the directory that points out of
+// it — is refused.
 #pragma once
 
 #include <string>
