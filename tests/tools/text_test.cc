@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 #include "common/request.h"
 #include "load/load_summary.h"
 #include "wire_text.h"
