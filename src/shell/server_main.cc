@@ -28,6 +28,9 @@ TServerMain::~TServerMain() {
 void TServerMain::Create() {
   ServerSocket.Activate();
   SecondServer.Activate();
+}
+
+void TServerMain::PostDeferredStart() {
   QTimer::singleShot(0, [this] { RunGuarded("DeferredStart", [this] { DeferredStart(); }); });
 }
 
@@ -45,6 +48,7 @@ void TServerMain::DeferredStart() {
   Operator().AddLogLine("Fidora : V" + ServerSettings().Version + " - listening on ports " +
                         std::to_string(ServerSocket.Port()) + " and " +
                         std::to_string(SecondServer.Port()));
+  if (OnStarted) OnStarted();
 }
 
 void TServerMain::Close() {
