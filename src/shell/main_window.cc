@@ -188,9 +188,11 @@ void TfMain::BuildStatusBar() {
   panel_time_ = new QLabel;
   panel_time_->setObjectName(QStringLiteral("Panel1"));
   panel_time_->setFixedWidth(kTimePanelWidth);
+  panel_time_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   panel_second_ = new QLabel;
   panel_second_->setObjectName(QStringLiteral("Panel2"));
   panel_second_->setFixedWidth(kSecondPanelWidth);
+  panel_second_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   statusBar()->addWidget(panel_time_);
   statusBar()->addWidget(panel_second_);
 }

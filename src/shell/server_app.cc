@@ -25,6 +25,7 @@
 #include "shell/data_path.h"
 #include "shell/headless_console.h"
 #include "shell/instance_guard.h"
+#include "shell/journal_line.h"
 #include "shell/operator_window.h"
 #include "shell/options.h"
 #include "shell/server_end.h"
@@ -150,12 +151,13 @@ void ExplainMissingDataPath(const std::string& config_path) {
   const std::string where =
       config_path.empty() ? "the configuration file (--config FILE)" : config_path;
   if (ServerSettings().DataPath.size() >= kDataPathLength)
-    fmt::print(stderr, "The data directory may have at most {} characters.\n", kDataPathLength);
-  fmt::print(stderr,
-             "Fidora cannot start: no valid data directory (TRACKER.DBF was not found in "
-             "\"{}\").\nGive the data directory with --data-dir DIR, or set {}=DIR in "
-             "section [{}] of {}.\n",
-             ServerSettings().DataPath, kConfigKey, kConfigSection, where);
+    StderrLine(TLinePriority::Error,
+               fmt::format("The data directory may have at most {} characters.", kDataPathLength));
+  StderrLine(TLinePriority::Error,
+             fmt::format("Fidora cannot start: no valid data directory (TRACKER.DBF was not found "
+                         "in \"{}\").\nGive the data directory with --data-dir DIR, or set {}=DIR "
+                         "in section [{}] of {}.",
+                         ServerSettings().DataPath, kConfigKey, kConfigSection, where));
 }
 
 }  // namespace
@@ -202,8 +204,8 @@ int RunServer(int argc, char** argv) {
                                  QStringLiteral("Fidora is already running."));
       return kExitFailure;
     case TInstanceGuard::TResult::Failed:
-      fmt::print(stderr, "Fidora cannot take its single-instance lock {}\n",
-                 TInstanceGuard::LockFilePath());
+      StderrLine(TLinePriority::Error,
+                 "Fidora cannot take its single-instance lock " + TInstanceGuard::LockFilePath());
       return kExitFailure;
   }
   ServerSettings().Version = VersionString(false).substr(0, 20);
@@ -222,7 +224,7 @@ int RunServer(int argc, char** argv) {
     try {
       main.Create();
     } catch (const std::exception& e) {
-      fmt::print(stderr, "Fidora cannot start: {}\n", e.what());
+      StderrLine(TLinePriority::Error, std::string("Fidora cannot start: ") + e.what());
       return kExitFailure;
     }
     if (window) window->ShowSplash();
