@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -19,6 +20,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 
+#include "protocol/application_errors.h"
 #include "protocol/rx_tx.h"
 #include "protocol/server_settings.h"
 #include "protocol/transaction_log.h"
@@ -99,6 +101,13 @@ TfMain::TfMain(TMainWindowSetup setup) : setup_(std::move(setup)) {
   BuildStatusBar();
   BuildTrayIcon();
   resize(kWindowSize);
+  // The debug break: a report of where the server is, while it goes on (SIGUSR1 does the same
+  // without the window).
+  auto* debug_break = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_End), this);
+  debug_break->setContext(Qt::ApplicationShortcut);
+  connect(debug_break, &QShortcut::activated, this, [] {
+    HandleApplicationError("Debug Break Thread", "Debug break by user pressed Ctrl+Shift+End");
+  });
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     connect(gui, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager&) { EndSession(); });

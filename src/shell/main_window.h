@@ -11,7 +11,8 @@
 // failed before the icon was shown), "&Hide" minimises the window instead, so that it never
 // vanishes. Closing asks the close question; once confirmed the
 // listeners close and the event loop ends. The end of the desktop session ends it without
-// the question.
+// the question. Ctrl+Shift+End in any of the program's windows hands the crash reporter a
+// debug-break report.
 #pragma once
 
 #include <QMainWindow>

@@ -17,6 +17,7 @@
 
 #include "engine/table/xb_create_dataset.h"
 #include "engine/table/xb_dataset.h"
+#include "protocol/application_errors.h"
 #include "protocol/operator_view.h"
 #include "protocol/rx_tx.h"
 #include "protocol/server_settings.h"
@@ -401,6 +402,22 @@ TEST_F(MainWindowTest, RequestsAndRepliesShowOnlyWhileVisible) {
   EXPECT_THAT(Memo2(), ElementsAre("TIME\u00A6x", "STAT\u00A6OK\u00A6"));
   window_->hide();
   EXPECT_FALSE(view_->IsVisible());
+}
+
+TEST_F(MainWindowTest, CtrlShiftEndReportsADebugBreakAndTheWindowGoesOn) {
+  std::vector<std::string> reports;
+  SetApplicationErrorHandler([&](std::string_view where, std::string_view message) {
+    reports.push_back(std::string(where) + ": " + std::string(message));
+  });
+  window_->show();
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  QTest::keyClick(window_.get(), Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+  QTest::keyClick(window_.get(), Qt::Key_End, Qt::ControlModifier);
+  SetApplicationErrorHandler(nullptr);
+  EXPECT_THAT(reports,
+              ElementsAre("Debug Break Thread: Debug break by user pressed Ctrl+Shift+End"));
+  EXPECT_TRUE(window_->isVisible());
 }
 
 TEST_F(MainWindowTest, HideMinimisesWithoutATrayAndHidesWithOne) {
