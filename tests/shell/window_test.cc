@@ -504,6 +504,42 @@ TEST_F(MainWindowTest, TerminalsAreAnsweredWhileAMessageBoxOrTheOptionsDialogIsO
   server_.Close();
 }
 
+// Ends the event loop, and ServerEnding stays set: these two tests come last among those with
+// dialogs (ctest runs each test in a process of its own anyway).
+TEST_F(MainWindowTest, ClosingAsksTheQuestionAndOnlyYesEndsTheServer) {
+  server_.Create();
+  window_->show();
+  TBoxSeen seen;
+  AnswerNextBox(seen, Qt::Key_Escape);
+  EXPECT_FALSE(window_->close());
+  EXPECT_EQ(seen.caption, "Are You Sure?");
+  EXPECT_EQ(seen.message, Std(FromProtocolText(kCloseQuestion)));
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(ServerEnding());
+  LoopbackSocket still_served(port_);
+  still_served.Send("NOW\r\n");
+  std::vector<std::string> reply;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (reply.empty() && std::chrono::steady_clock::now() < deadline) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    reply = still_served.ReadReply(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(reply.size(), 3u);
+
+  AnswerNextBox(seen, Qt::Key_Return);
+  EXPECT_TRUE(window_->close());
+  EXPECT_TRUE(ServerEnding());
+  EXPECT_TRUE(still_served.ClosedByPeer(std::chrono::seconds(2)));
+}
+
+// Ends the event loop too.
+TEST_F(MainWindowTest, TheEndOfTheSessionEndsTheServerWithoutTheQuestion) {
+  window_->show();
+  window_->EndSession();
+  EXPECT_TRUE(ServerEnding());
+  EXPECT_TRUE(window_->close());  // a question would be answered No and keep the window
+}
+
 // The operator's data-directory search with the open dialog played by the test.
 class LocateTest : public ::testing::Test {
  protected:
@@ -562,33 +598,6 @@ TEST_F(LocateTest, CancelNoOrTheSameDirectoryEndTheSearchWithoutSuccess) {
   view_.said.clear();
   EXPECT_FALSE(Locate({root_.dir() + "shop/tracker.dbf"}));
   EXPECT_TRUE(view_.said.empty());
-}
-
-// Ends the event loop: the last test of this program, as ServerEnding stays set.
-TEST_F(MainWindowTest, ClosingAsksTheQuestionAndOnlyYesEndsTheServer) {
-  server_.Create();
-  window_->show();
-  TBoxSeen seen;
-  AnswerNextBox(seen, Qt::Key_Escape);
-  EXPECT_FALSE(window_->close());
-  EXPECT_EQ(seen.caption, "Are You Sure?");
-  EXPECT_EQ(seen.message, Std(FromProtocolText(kCloseQuestion)));
-  EXPECT_TRUE(window_->isVisible());
-  EXPECT_FALSE(ServerEnding());
-  LoopbackSocket still_served(port_);
-  still_served.Send("NOW\r\n");
-  std::vector<std::string> reply;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (reply.empty() && std::chrono::steady_clock::now() < deadline) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    reply = still_served.ReadReply(std::chrono::milliseconds(10));
-  }
-  EXPECT_EQ(reply.size(), 3u);
-
-  AnswerNextBox(seen, Qt::Key_Return);
-  EXPECT_TRUE(window_->close());
-  EXPECT_TRUE(ServerEnding());
-  EXPECT_TRUE(still_served.ClosedByPeer(std::chrono::seconds(2)));
 }
 
 }  // namespace
