@@ -224,7 +224,9 @@ int RunServer(int argc, char** argv) {
     try {
       main.Create();
     } catch (const std::exception& e) {
-      StderrLine(TLinePriority::Error, std::string("Fidora cannot start: ") + e.what());
+      const std::string reason = std::string("Fidora cannot start: ") + e.what();
+      StderrLine(TLinePriority::Error, reason);
+      if (window) Operator().ShowInfo(reason, "Error");  // an operator at a desktop sees no console
       return kExitFailure;
     }
     if (window) window->ShowSplash();
