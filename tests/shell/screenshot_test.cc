@@ -122,6 +122,7 @@ TEST(ScreenshotTest, TheMainWindowAfterAFewRequests) {
       std::string(FIDORA_BINARY_DIR) + "/tools/dbf/fidora-dbf", {"demo", data.string()});
   ASSERT_EQ(demo.status, 0) << demo.err;
   std::filesystem::create_directories(root / "run");
+  std::filesystem::permissions(root / "run", std::filesystem::perms::owner_all);
   const uint16_t port = test::FreeLoopbackPort();
   FidoraProcess server(root.path(), root / "run",
                        {"--data-dir", data.string(), "--port", std::to_string(port),

@@ -25,6 +25,7 @@ class WindowProcessTest : public ::testing::Test {
   WindowProcessTest() {
     std::filesystem::create_directories(root_ / "data");
     std::filesystem::create_directories(root_ / "run");
+    std::filesystem::permissions(root_ / "run", std::filesystem::perms::owner_all);
     std::ofstream(root_ / "data" / "TRACKER.DBF") << "placeholder";
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) ::unsetenv(name);
   }
