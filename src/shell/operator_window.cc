@@ -1,6 +1,8 @@
 #include "shell/operator_window.h"
 
 #include <QSystemTrayIcon>
+#include <stdexcept>
+#include <string>
 
 #include "shell/config_file.h"
 #include "shell/locate_data_path.h"
@@ -11,6 +13,9 @@
 namespace fidora {
 
 namespace {
+
+constexpr char kMaintenanceMissing[] =
+    "The table maintenance routines (reindex, delete old records) are not part of this build";
 
 TMainWindowSetup SetupFor(TServerMain& server, const TOptions& options) {
   TMainWindowSetup setup;
@@ -53,9 +58,14 @@ void TOperatorWindow::ShowMain() {
   main_.show();
 }
 
+// The generic table module's general reindex and deletion of old records are connected here
+// once that module has them; until then the menu says plainly that they are missing rather
+// than report a success that did not happen.
 TMaintenanceActions TableMaintenance() {
-  // Connected to the generic table module's reindex and deletion once they exist.
-  return {};
+  TMaintenanceActions actions;
+  actions.reindex_general = [](const TRxTx*) { return std::string(kMaintenanceMissing); };
+  actions.delete_old_records = [](int64_t) { throw std::runtime_error(kMaintenanceMissing); };
+  return actions;
 }
 
 }  // namespace fidora

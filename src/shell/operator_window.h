@@ -38,7 +38,8 @@ class TOperatorWindow {
   std::unique_ptr<TSplashForm> splash_;
 };
 
-// The maintenance routines of the generic table module, as the "&Data" menu runs them.
+// The maintenance routines of the generic table module, as the "&Data" menu runs them (the
+// one place where the window is connected to them).
 TMaintenanceActions TableMaintenance();
 
 }  // namespace fidora
