@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 
 #include "protocol/application_errors.h"
-#include "protocol/rx_tx.h"
 #include "protocol/server_settings.h"
 #include "protocol/transaction_log.h"
 #include "shell/config_file.h"
@@ -247,6 +246,10 @@ void TfMain::AddLogLine(std::string_view text) {
   memo2_->appendPlainText(FromProtocolText(text));
 }
 
+void TfMain::ClearLog() {
+  memo2_->clear();
+}
+
 void TfMain::ShowDataPath(std::string_view path) {
   id_path_->setText(FromPath(path));
 }
@@ -274,19 +277,10 @@ void TfMain::HideClick() {
     showMinimized();
 }
 
-std::string TfMain::DoReindex(const TRxTx* rx) {
-  memo2_->clear();
-  AddLogLine("Start Reindex");
-  std::string error;
-  if (setup_.maintenance.reindex_general) error = setup_.maintenance.reindex_general(rx);
-  AddLogLine("End Reindex");
-  panel_second_->clear();
-  return error;
-}
-
 void TfMain::ReindexClick() {
   RunOperatorEvent("TfMain.Reindex1Click", [this] {
-    const std::string error = DoReindex(nullptr);
+    const std::string error = setup_.maintenance.reindex();
+    panel_second_->clear();
     if (!error.empty())
       ShowInfoBox(error, "Reindex Failed");
     else
@@ -298,10 +292,7 @@ void TfMain::DeleteOldRecordsClick() {
   RunOperatorEvent("TfMain.DeleteOldRecords1Click", [this] {
     TfDeleteOldData dialog(setup_.maintenance.delete_old_records, this);
     const TNormalTopMosts normal(&dialog);
-    if (dialog.exec() != QDialog::Accepted) return;
-    SendProgress(nullptr, "Reindexing...");
-    if (setup_.maintenance.reindex_general) setup_.maintenance.reindex_general(nullptr);
-    SendProgress(nullptr, "All done.");
+    if (dialog.exec() == QDialog::Accepted) setup_.maintenance.reindex_after_deletion();
   });
 }
 

@@ -37,7 +37,6 @@ class QSystemTrayIcon;
 namespace fidora {
 
 class TServerMain;
-class TRxTx;
 
 inline constexpr char kDesignCaption[] = "Morvex Server";
 inline constexpr char kWindowTitle[] = "Frequent Shopper (Global) Server";
@@ -72,6 +71,7 @@ class TfMain : public QMainWindow {
   // A text beginning with "+" replaces the last line of Memo2, any other is added.
   void ShowProgressLine(std::string_view text);
   void AddLogLine(std::string_view text);
+  void ClearLog();
   void ShowDataPath(std::string_view path);
   void ShowClients(const std::vector<std::string>& clients);
 
@@ -80,9 +80,6 @@ class TfMain : public QMainWindow {
   void HideClick();
   void ReindexClick();
   void DeleteOldRecordsClick();
-  // Runs the general reindex for `rx` (none for the operator) framed by "Start Reindex" and
-  // "End Reindex" in a cleared Memo2; returns the routine's error text.
-  std::string DoReindex(const TRxTx* rx);
   // The "..." button: LocateDataPath, and on success ApplyDataPath.
   void ChangeDataPathClick();
   // The tray icon's double click.

@@ -1,5 +1,6 @@
-// The table maintenance that the window's "Data" menu runs. The shell fills it with the
-// generic table module's routines; tests fill it with their own.
+// The table maintenance that the window's "&Data" menu runs. The shell fills it with the
+// generic table module's routines (operator_window.cc, TableMaintenance); tests fill it with
+// their own. Progress reaches the operator's log pane through the operator view.
 #pragma once
 
 #include <cstdint>
@@ -8,15 +9,17 @@
 
 namespace fidora {
 
-class TRxTx;
-
 struct TMaintenanceActions {
-  // The general reindex with progress (SendProgress) for `rx`, or for the operator only when
-  // it is null. Returns the error text, empty on success.
-  std::function<std::string(const TRxTx* rx)> reindex_general;
+  // The operator's reindex (DoReindex without a request): the log pane cleared, the general
+  // reindex framed by "Start Reindex" and "End Reindex". Returns the error text, empty on
+  // success.
+  std::function<std::string()> reindex;
   // Deletes the purchase-log records dated before the day number `cutoff` and packs the
-  // table, with progress for the operator. Throws the engine's errors.
+  // table. Throws the engine's errors.
   std::function<void(int64_t cutoff)> delete_old_records;
+  // What follows a deletion: "Reindexing...", the general reindex, "All done.". Its error text
+  // is not shown.
+  std::function<void()> reindex_after_deletion;
 };
 
 }  // namespace fidora

@@ -58,13 +58,17 @@ void TOperatorWindow::ShowMain() {
   main_.show();
 }
 
-// The generic table module's general reindex and deletion of old records are connected here
-// once that module has them; until then the menu says plainly that they are missing rather
-// than report a success that did not happen.
+// The generic table module's routines are connected here once that module has them:
+//   reindex                 DoReindex(*DM(), events) with TOperatorEvents without a request,
+//   delete_old_records      DeleteOldRecords(the data directory, cutoff, events),
+//   reindex_after_deletion  ReindexAfterDeletion(*DM(), events).
+// Until then the menu says plainly that they are missing rather than report a success that did
+// not happen.
 TMaintenanceActions TableMaintenance() {
   TMaintenanceActions actions;
-  actions.reindex_general = [](const TRxTx*) { return std::string(kMaintenanceMissing); };
+  actions.reindex = [] { return std::string(kMaintenanceMissing); };
   actions.delete_old_records = [](int64_t) { throw std::runtime_error(kMaintenanceMissing); };
+  actions.reindex_after_deletion = [] {};
   return actions;
 }
 

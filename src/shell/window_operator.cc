@@ -31,6 +31,10 @@ void TWindowOperator::AddLogLine(std::string_view text) {
   main_.AddLogLine(text);
 }
 
+void TWindowOperator::ClearLog() {
+  main_.ClearLog();
+}
+
 void TWindowOperator::ShowDataPath(std::string_view path) {
   main_.ShowDataPath(path);
 }

@@ -1,7 +1,8 @@
 // TWindowOperator: the operator view of a server with a window. Requests, replies and progress
 // go to the main window while it is visible; while it is hidden, progress goes to the splash
-// window as long as that exists, else nowhere. Log lines, the data directory and the client
-// list always reach the main window. Messages and questions use the program's message box.
+// window as long as that exists, else nowhere. Log lines (and clearing them), the data
+// directory and the client list always reach the main window. Messages and questions use the
+// program's message box.
 #pragma once
 
 #include "protocol/operator_view.h"
@@ -23,6 +24,7 @@ class TWindowOperator : public TOperatorView {
   void ShowReply(const TLines& reply, bool one_line) override;
   void ShowProgress(std::string_view text) override;
   void AddLogLine(std::string_view text) override;
+  void ClearLog() override;
   void ShowDataPath(std::string_view path) override;
   void ShowClients(const std::vector<std::string>& clients) override;
   void ShowInfo(std::string_view message, std::string_view caption) override;
