@@ -1,6 +1,7 @@
 #include "shell/server_app.h"
 
 #include <fmt/format.h>
+#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "engine/table/alias_table.h"
+#include "engine/table/engine_questions.h"
 #include "protocol/application_errors.h"
 #include "protocol/operator_view.h"
 #include "protocol/server_settings.h"
@@ -22,10 +25,9 @@
 #include "shell/headless_console.h"
 #include "shell/instance_guard.h"
 #include "shell/options.h"
+#include "shell/server_config.h"
 #include "shell/server_main.h"
 #include "shell/version.h"
-#include "engine/table/alias_table.h"
-#include "engine/table/engine_questions.h"
 #include "shopper/shopper_module.h"
 #include "tables/data_module.h"
 
@@ -128,6 +130,14 @@ void LoadAliases(const TOptions& options) {
     AddAlias(name, directory);
 }
 
+TConnectionLimits LoadConnectionLimits(const TOptions& options) {
+  std::vector<std::string> problems;
+  const TConnectionLimits limits =
+      ReadConnectionLimits(TConfigFile(ConfigFilePath(options.config_file)), problems);
+  for (const std::string& problem : problems) fmt::print(stderr, "{}\n", problem);
+  return limits;
+}
+
 void ExplainMissingDataPath(const std::string& config_path) {
   const std::string where =
       config_path.empty() ? "the configuration file (--config FILE)" : config_path;
@@ -159,6 +169,10 @@ int RunServer(int argc, char** argv) {
     return 0;
   }
 
+  // Buffers of a quarter MiB and more (a connection's long request, a large reply) get memory
+  // of their own that goes back to the system as soon as they are freed, instead of staying in
+  // the heap after a burst.
+  ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
   QCoreApplication app(argc, argv);
   THeadlessConsole console;
   SetOperator(&console);
@@ -186,7 +200,7 @@ int RunServer(int argc, char** argv) {
 
   int status = kExitFailure;
   {
-    TServerMain main(options.port, options.second_port);
+    TServerMain main(options.port, options.second_port, LoadConnectionLimits(options));
     try {
       main.Create();
     } catch (const std::exception& e) {

@@ -15,11 +15,12 @@
 
 namespace fidora {
 
-TServerMain::TServerMain(uint16_t port, uint16_t second_port)
-    : listed_events_(SocketList(), &clients_, Net_Dispatch),
-      second_events_(SocketList(), nullptr, Net_Dispatch),
-      ServerSocket(port, listed_events_),
-      SecondServer(second_port, second_events_) {}
+TServerMain::TServerMain(uint16_t port, uint16_t second_port, const TConnectionLimits& limits)
+    : watch_(SocketList(), limits),
+      listed_events_(watch_, &clients_, Net_Dispatch),
+      second_events_(watch_, nullptr, Net_Dispatch),
+      ServerSocket(port, listed_events_, poller_),
+      SecondServer(second_port, second_events_, poller_) {}
 
 TServerMain::~TServerMain() {
   Close();
@@ -28,6 +29,7 @@ TServerMain::~TServerMain() {
 void TServerMain::Create() {
   ServerSocket.Activate();
   SecondServer.Activate();
+  poller_.SetTick(watch_.SweepInterval(), [this] { watch_.Sweep(); });
   QTimer::singleShot(0, [this] { RunGuarded("DeferredStart", [this] { DeferredStart(); }); });
 }
 
