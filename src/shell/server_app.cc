@@ -119,7 +119,7 @@ class TDataModules {
 
  private:
   TDM dm_;
-  TSDM sdm_;
+  TSDM sdm_{dm_};
 };
 
 // The dataset component's alias table takes the entries of the configuration file's
