@@ -1,5 +1,5 @@
 // A test fixture that runs the real server on free loopback ports, in a temporary data
-// directory (with a placeholder TRACKER.DBF) and its own runtime directory. Every server a test
+// directory (with the service tables, empty) and its own runtime directory. Every server a test
 // started must end in order on SIGTERM with status 0 (which also catches sanitizer reports of
 // the server process).
 #pragma once
@@ -15,6 +15,7 @@
 
 #include "support/fidora_process.h"
 #include "support/loopback_socket.h"
+#include "support/service_shop.h"
 #include "support/temp_dir.h"
 
 namespace fidora::test {
@@ -24,7 +25,8 @@ class ServerFixture : public ::testing::Test {
   ServerFixture() {
     std::filesystem::create_directories(data_dir());
     std::filesystem::create_directories(runtime_dir());
-    std::ofstream(data_dir() / "TRACKER.DBF") << "placeholder";
+    // The service tables, empty: the start finds nothing to upgrade or to reindex.
+    WriteServiceShop(data_dir().string() + "/", 0, 0);
   }
 
   std::filesystem::path data_dir() const { return root_ / "data"; }
