@@ -51,6 +51,10 @@ TSocketFifo* TSocketList::TryAllocateSlot(int32_t handle) {
     slot.OwnerHandle = handle;
     slot.InUse = true;
     ++slot.Generation;
+    uint8_t& remembered = Remembered(handle);
+    if (remembered == 0 || !slots_[remembered - 1u].InUse ||
+        slots_[remembered - 1u].OwnerHandle != handle)
+      remembered = static_cast<uint8_t>(&slot - slots_.data() + 1);
     return &slot;
   }
   return nullptr;
@@ -61,6 +65,7 @@ void TSocketList::ReleaseSlot(int32_t handle) {
   for (TSocketFifo& slot : slots_) {
     if (slot.InUse && slot.OwnerHandle == handle) {
       slot.InUse = false;
+      Remembered(handle) = 0;
       slot.DropUnread();
       slot.Connection.reset();
       // A handler of this connection still running keeps its record; the dispatch loop gives
@@ -75,10 +80,26 @@ void TSocketList::ReleaseSlot(int32_t handle) {
   throw EAssertionFailed("Trying to deallocate a socket that does not exist.");
 }
 
+uint8_t& TSocketList::Remembered(int32_t handle) {
+  if (handle < 0 || handle >= kRememberedHandles) return no_memory_ = 0;
+  if (static_cast<size_t>(handle) >= remembered_.size())
+    remembered_.resize(static_cast<size_t>(handle) + 1);
+  return remembered_[static_cast<size_t>(handle)];
+}
+
 TSocketFifo* TSocketList::FindSlot(int32_t handle) {
   std::lock_guard guard(lock_);
-  for (TSocketFifo& slot : slots_)
+  uint8_t& remembered = Remembered(handle);
+  if (remembered != 0) {
+    TSocketFifo& slot = slots_[remembered - 1u];
     if (slot.InUse && slot.OwnerHandle == handle) return &slot;
+  }
+  for (TSocketFifo& slot : slots_) {
+    if (slot.InUse && slot.OwnerHandle == handle) {
+      remembered = static_cast<uint8_t>(&slot - slots_.data() + 1);
+      return &slot;
+    }
+  }
   return nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 #include "net/block_assembly.h"
 #include "net/fifo.h"
@@ -62,7 +63,8 @@ class TSocketList {
   // a dispatch still running on it has returned). EAssertionFailed
   // "Trying to deallocate a socket that does not exist." when it has none.
   void ReleaseSlot(int32_t handle);
-  // The slot in use by the handle, or nullptr.
+  // The slot in use by the handle, or nullptr. Usually found at once: the list remembers which
+  // slot each handle took.
   TSocketFifo* FindSlot(int32_t handle);
 
   // Slot number n, 1 to 200.
@@ -70,8 +72,13 @@ class TSocketList {
   int SlotsInUse();
 
  private:
+  static constexpr int32_t kRememberedHandles = 1 << 16;
+  uint8_t& Remembered(int32_t handle);  // slot number + 1 the handle took last, 0 for none
+
   std::mutex lock_;
   std::array<TSocketFifo, kSlotCount> slots_;
+  std::vector<uint8_t> remembered_;  // by handle, below kRememberedHandles
+  uint8_t no_memory_ = 0;            // stands in for handles beyond them
 };
 
 TSocketList& SocketList();
