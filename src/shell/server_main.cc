@@ -36,6 +36,9 @@ void TServerMain::Create() {
   ServerSocket.Activate();
   SecondServer.Activate();
   poller_.SetTick(watch_.SweepInterval(), [this] { watch_.Sweep(); });
+}
+
+void TServerMain::PostDeferredStart() {
   QTimer::singleShot(0, [this] { RunGuarded("DeferredStart", [this] { DeferredStart(); }); });
 }
 
@@ -58,6 +61,7 @@ void TServerMain::DeferredStart() {
   Operator().AddLogLine("Fidora : V" + ServerSettings().Version + " - listening on ports " +
                         std::to_string(ServerSocket.Port()) + " and " +
                         std::to_string(SecondServer.Port()));
+  if (OnStarted) OnStarted();
 }
 
 void TServerMain::Close() {

@@ -8,12 +8,12 @@
 #include <iostream>
 #include <string>
 
-#include "common/cp1252.h"
 #include "common/request.h"
 #include "common/tcp.h"
 #include "load/load_options.h"
 #include "load/load_request.h"
 #include "load/load_run.h"
+#include "protocol/cp1252.h"
 
 namespace fidora {
 namespace {
