@@ -86,8 +86,7 @@ bool TTcpConnection::SendQueued() {
     }
   });
   if (sent < 0) {
-    // A peer that went away shows as a broken pipe: an abort, like a reset, is not reported.
-    Fail(failure == EPIPE ? ECONNABORTED : failure, "send");
+    Fail(failure, "send");
     return false;
   }
   bytes_sent_ += static_cast<uint64_t>(sent);
@@ -179,7 +178,9 @@ void TTcpConnection::UpdateInterest() {
 void TTcpConnection::Fail(int code, const char* api) {
   if (closed_) return;
   const std::shared_ptr<TTcpConnection> self = shared_from_this();
-  int filtered = code;
+  // A peer that went away shows as a broken pipe (a reset after its end of input, or a send
+  // after it): an abort, which like a reset is not reported.
+  int filtered = code == EPIPE ? ECONNABORTED : code;
   const TSocketErrorKind kind =
       std::string_view(api) == "send" ? TSocketErrorKind::Send : TSocketErrorKind::Receive;
   RunGuarded("ServerSocketClientError", [&] { events_.OnError(self, kind, filtered); });

@@ -310,6 +310,22 @@ TEST_F(ServerLimitsTest, RequestsBeforeAHalfCloseAreAnsweredThenTheConnectionClo
   ::shutdown(block.fd(), SHUT_WR);
   EXPECT_EQ(block.ReadReply().size(), 25u);
   EXPECT_TRUE(block.ClosedByPeer(milliseconds(2000)));
+
+  // A peer that half-closes and then goes away while its replies are still being sent is gone,
+  // not a fault: no crash report.
+  for (int i = 0; i < 3; ++i) {
+    LoopbackSocket quitter(port_);
+    std::string burst;
+    for (int n = 0; n < 20000; ++n) burst += "NOW\r\n";
+    quitter.Send(burst);
+    ::shutdown(quitter.fd(), SHUT_WR);
+    quitter.ReadReply();
+    quitter.Reset();
+  }
+  LoopbackSocket after(port_);
+  after.Send("NOW\r\n");
+  EXPECT_EQ(after.ReadReply().size(), 3u);
+  EXPECT_EQ(CrashReports(), "");
 }
 
 // The server side of a connection from `client_port`: its timer column of /proc/net/tcp
