@@ -48,8 +48,9 @@ int TDbfFields::FieldIndex(std::string_view name) const {
 int TDbfFields::FieldNo(std::string_view name) const {
   const int n = FieldIndex(name);
   if (n == 0)
-    throw EXbError(
-        fmt::sprintf("There is no field name %s", path() + "->" + std::string(TrimTrailingBlanks(name))));
+    throw EXbError(XbErrorKind::kNotFound,
+                   fmt::sprintf("There is no field name %s",
+                                path() + "->" + std::string(TrimTrailingBlanks(name))));
   return n;
 }
 
@@ -210,7 +211,8 @@ int64_t TDbfFields::GetDate(int n) const {
   int64_t day = 0;
   const std::string_view raw = FieldRaw(n);
   if (!TxDBFDate::Instance().FieldToDay(raw, &day))
-    throw EXbError(fmt::sprintf("Invalid date in field %s", TableFieldArg(*f, TrimTrailingBlanks(raw))));
+    throw EXbError(
+        fmt::sprintf("Invalid date in field %s", TableFieldArg(*f, TrimTrailingBlanks(raw))));
   return day;
 }
 
