@@ -254,7 +254,8 @@ void TDbfFields::SetLogical(std::string_view name, bool value) {
 
 int64_t TDbfFields::BlockOf(const TDbfFieldDef& f) const {
   const std::optional<double> v = ParseDbfNumber(FieldRaw(static_cast<int>(f.number)));
-  return v && *v > 0 ? static_cast<int64_t>(*v) : 0;
+  // A number no memo block can have (beyond 32 bits, or not finite) names no memo.
+  return v && *v > 0 && *v <= UINT32_MAX ? static_cast<int64_t>(*v) : 0;
 }
 
 std::string TDbfFields::GetMemo(int n) const {
