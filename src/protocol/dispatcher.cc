@@ -6,7 +6,10 @@
 #include "protocol/field_helpers.h"
 #include "protocol/operator_view.h"
 #include "protocol/server_commands.h"
+#include "protocol/status_log.h"
 #include "protocol/transaction_log.h"
+#include "shopper/shopper_module.h"
+#include "tables/data_module.h"
 
 namespace fidora {
 
@@ -18,11 +21,33 @@ struct TCommandEntry {
   bool by_reference = false;
 };
 
+// The families of the two data modules answer once the module exists.
+void DBF_Family(TRxTx& rx) {
+  if (TDM* module = DM())
+    module->DBF(rx);
+  else
+    ReplyUnknownCommand(rx, rx.Parser().Field(1));
+}
+
+void SHOPPER_Family(TRxTx& rx) {
+  if (TSDM* module = SDM())
+    module->SHOPPER(rx);
+  else
+    ReplyUnknownCommand(rx, rx.Parser().Field(1));
+}
+
+void CLUB_Family(TRxTx& rx) {
+  if (TSDM* module = SDM())
+    module->CLUB(rx);
+  else
+    ReplyUnknownCommand(rx, rx.Parser().Field(1));
+}
+
 std::vector<TCommandEntry>& CommandTable() {
   static std::vector<TCommandEntry> table = {
-      {"DBF", nullptr},     {"VERS", Net_Vers}, {"SHOPPER", nullptr}, {"CLUB", nullptr},
-      {"VOUCHER", nullptr}, {"NOW", Net_Now},   {"GLOBAL", nullptr},  {"REINDEX", nullptr},
-      {"FILE", nullptr},    {"NAME", Net_Name}, {"STOCK", nullptr},   {"HELP", Net_Help},
+      {"DBF", DBF_Family},  {"VERS", Net_Vers}, {"SHOPPER", SHOPPER_Family}, {"CLUB", CLUB_Family},
+      {"VOUCHER", nullptr}, {"NOW", Net_Now},   {"GLOBAL", nullptr},         {"REINDEX", nullptr},
+      {"FILE", nullptr},    {"NAME", Net_Name}, {"STOCK", nullptr},          {"HELP", Net_Help},
       {"DEBTOR", nullptr},
   };
   return table;
@@ -47,7 +72,15 @@ void SendReply(TRxTx& rx) {
 
 void SendFileAfterReply(TRxTx& rx) {
   if (IsBlank(rx.SendFileName) || !rx.Socket) return;
-  if (auto file = TFileSource::Open(rx.SendFileName)) rx.Socket->WriteStream(std::move(file));
+  if (auto file = TFileSource::Open(rx.SendFileName)) {
+    rx.Socket->WriteStream(std::move(file));
+    return;
+  }
+  // Gone (or taken exclusively) since the reply was made: the terminal is not told.
+  try {
+    StatusLog("Net_File - " + rx.SendFileName + " could not be sent");
+  } catch (const EInOutError&) {
+  }
 }
 
 }  // namespace

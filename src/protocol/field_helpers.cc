@@ -1,6 +1,6 @@
 #include "protocol/field_helpers.h"
 
-#include <fmt/format.h>
+#include <charconv>
 
 #include "engine/dbf/ansi_case.h"
 #include "engine/dbf/text_trim.h"
@@ -60,15 +60,23 @@ bool IsBlank(std::string_view text) {
   return true;
 }
 
+int32_t StrToInt(std::string_view text) {
+  const std::string_view digits = TrimBoth(text);
+  const char* begin = digits.data();
+  const char* end = begin + digits.size();
+  if (end - begin > 1 && *begin == '+' && begin[1] != '-') ++begin;
+  int32_t value = 0;
+  const auto [stop, error] = std::from_chars(begin, end, value);
+  if (begin == end || error != std::errc() || stop != end)
+    throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+  return value;
+}
+
 std::string FormatMoney(TMoney amount, bool with_sign) {
-  const bool negative = amount < 0;
-  // Unsigned, so that the most negative amount has an absolute value too.
-  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
-  const uint64_t cents = (magnitude + 50) / 100;
-  std::string result = negative ? "-" : "";
-  if (with_sign) result += kCurrencySymbol;
-  result += fmt::format("{}.{:02}", cents / 100, cents % 100);
-  return result;
+  std::string digits = amount.TwoDecimals();
+  const bool negative = amount < TMoney();
+  if (negative) digits.erase(0, 1);
+  return (negative ? "-" : "") + std::string(with_sign ? kCurrencySymbol : "") + digits;
 }
 
 }  // namespace fidora

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "protocol/awk_parser.h"
+#include "protocol/money.h"
 
 namespace fidora {
 
@@ -31,8 +32,10 @@ std::string PadRight(std::string_view text, int width, char fill = ' ');
 
 bool IsBlank(std::string_view text);
 
-// Money: a count of ten-thousandths.
-using TMoney = int64_t;
+// Decimal integer text (blanks around it and a sign allowed) in the 32-bit range; anything
+// else raises EConvertError "'%s' is not a valid integer value".
+int32_t StrToInt(std::string_view text);
+
 inline constexpr char kCurrencySymbol[] = "$";
 // "-" when negative, the currency symbol when asked, then the absolute amount with two
 // decimals (rounded half away from zero).

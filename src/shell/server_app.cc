@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "engine/table/alias_table.h"
+#include "engine/table/engine_questions.h"
 #include "protocol/application_errors.h"
 #include "protocol/operator_view.h"
 #include "protocol/server_settings.h"
@@ -24,8 +26,6 @@
 #include "shell/options.h"
 #include "shell/server_main.h"
 #include "shell/version.h"
-#include "engine/table/alias_table.h"
-#include "engine/table/engine_questions.h"
 #include "shopper/shopper_module.h"
 #include "tables/data_module.h"
 
@@ -117,7 +117,7 @@ class TDataModules {
 
  private:
   TDM dm_;
-  TSDM sdm_;
+  TSDM sdm_{dm_};
 };
 
 // The dataset component's alias table takes the entries of the configuration file's

@@ -1,5 +1,6 @@
 #include "shopper/shopper_module.h"
 
+#include <cstdint>
 #include <string>
 
 #include "protocol/server_settings.h"
@@ -19,6 +20,13 @@ void Setup(TXbDataSet& dataset, const std::string& table, std::vector<std::strin
   dataset.SetIndexName(order);
 }
 
+// A column value as a 32-bit whole number (rounded); larger values are an error.
+int32_t WholeNumber(const TXbField& field) {
+  const int64_t value = field.AsInteger();
+  if (value < INT32_MIN || value > INT32_MAX) throw EIntOverflow();
+  return static_cast<int32_t>(value);
+}
+
 }  // namespace
 
 TSDM* SDM() {
@@ -28,7 +36,7 @@ void SetSDM(TSDM* module) {
   current_module = module;
 }
 
-TSDM::TSDM() {
+TSDM::TSDM(TDM& dm) : dm_(dm) {
   Setup(tTracker, "TRACKER.DBF",
         {"TRAKNAME.NTX", "TRAKNUM.NTX", "TRAKPHON.NTX", "TRAKFNAM.NTX", "TRAKADR2.NTX",
          "TRAKADR1.NTX"});
@@ -57,6 +65,31 @@ std::vector<TXbDataSet*> TSDM::DataSets() {
 
 void TSDM::SetDataPath() {
   BindToDataPath(DataSets(), ServerSettings().DataPath);
+}
+
+bool TSDM::LocateShopper(const std::string& number) {
+  return LocateByColumn(tTracker, "ACCOUNTNUM", number);
+}
+
+bool TSDM::LocateClub(const std::string& code) {
+  return LocateByColumn(tClub, "CLUB", code);
+}
+
+ClubRewards TSDM::ReadClubRewards(const std::string& code) {
+  ClubRewards rewards;
+  tClub.Open();
+  try {
+    if (LocateClub(code)) {
+      rewards.PointsDivisor = WholeNumber(tClub.FieldByName("CLUBPTS"));
+      rewards.RewardThreshold = WholeNumber(tClub.FieldByName("CLUBREWRD"));
+      rewards.RewardDollars = TMoney::FromDouble(tClub.FieldByName("CLUBDOLL").AsFloat());
+    }
+  } catch (...) {
+    tClub.Close();
+    throw;
+  }
+  tClub.Close();
+  return rewards;
 }
 
 }  // namespace fidora

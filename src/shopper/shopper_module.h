@@ -1,16 +1,29 @@
 // TSDM: the frequent-shopper module. It owns the datasets of the shopper service's tables,
-// each made with its table, index files and default order.
+// each made with its table, index files and default order, and answers the command families
+// SHOPPER and CLUB.
+//
+// Every handler checks its request's shape, then does its work in the handler frame
+// (tables/handler_frame.h), which holds the handler's table-name locks, turns errors into
+// "STAT¦TSDM.<handler> - <message>" and closes the tables on every path. A new handler is a
+// member function here, a row in its family's table (shopper_families.cc) and a frame around
+// its work; handlers that wait for a record lock call Data().RLock first.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "engine/table/xb_dataset.h"
+#include "protocol/rx_tx.h"
+#include "shopper/shopper_lookups.h"
 
 namespace fidora {
 
+class TDM;
+
 class TSDM {
  public:
-  TSDM();
+  // `dm` is the generic module, whose record-lock helper the handlers use; it must outlive this.
+  explicit TSDM(TDM& dm);
   TSDM(const TSDM&) = delete;
   TSDM& operator=(const TSDM&) = delete;
 
@@ -19,6 +32,34 @@ class TSDM {
 
   // The module's datasets in declaration order.
   std::vector<TXbDataSet*> DataSets();
+
+  // ---- command families ----
+  void SHOPPER(TRxTx& rx);  // field style
+  void CLUB(TRxTx& rx);     // token style
+
+  // ---- SHOPPER handlers ----
+  void SHOPPER_Seq(TRxTx& rx);      // SHOPPER¦SEQ¦number: the next purchase number
+  void SHOPPER_Read(TRxTx& rx);     // SHOPPER¦READ [FILTER=...]: every shopper's record
+  void SHOPPER_ReadEx(TRxTx& rx);   // SHOPPER¦READEX¦number: one shopper's record
+  void SHOPPER_Summary(TRxTx& rx);  // SHOPPER¦SUMMARY: number and name of every shopper
+  void SHOPPER_History(TRxTx& rx);  // SHOPPER¦HISTORY¦number¦count: the newest dockets
+  void SHOPPER_Dollars(TRxTx& rx);  // SHOPPER¦DOLLARS¦number¦amt¦fs¦net[¦docket]
+
+  // ---- CLUB handlers ----
+  void CLUB_Summary(TRxTx& rx);  // CLUB¦SUMMARY: code and description of every club
+
+  // ---- lookups shared by the handlers ----
+  // Scans the open shopper dataset from its first record, in its current order and filter,
+  // for ACCOUNTNUM equal to `number` (both trimmed and upper-cased); the found record stays
+  // current.
+  bool LocateShopper(const std::string& number);
+  // The same scan of the open club dataset on CLUB.
+  bool LocateClub(const std::string& code);
+  // The reward parameters of a club (all zero for an unknown club). Opens and closes the club
+  // dataset; takes no table-name lock.
+  ClubRewards ReadClubRewards(const std::string& code);
+
+  TDM& Data() { return dm_; }
 
   TXbDataSet tTracker;           // TRACKER.DBF, six index files
   TXbDataSet tTrackLog;          // TRACKLOG.DBF
@@ -34,6 +75,9 @@ class TSDM {
   TXbDataSet tPosHead;           // POSHEAD.DBF, order POSNUMHD
   TXbDataSet tTrackerChangeLog;  // TRACKCHLOG.DBF
   TXbDataSet tMorvex;            // Morvex.DBF, the settings table
+
+ private:
+  TDM& dm_;
 };
 
 // The module of the running server; nullptr until the shell has created it.

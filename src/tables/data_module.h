@@ -1,12 +1,13 @@
 // TDM: the generic table module. It holds the table-creation component and the two
 // datasets without a fixed table that the generic DBF commands and the maintenance work use,
-// and the record-lock helper with retry that every service calls.
+// the record-lock helper with retry that every service calls, and the DBF command family.
 #pragma once
 
 #include <vector>
 
 #include "engine/table/xb_create_dataset.h"
 #include "engine/table/xb_dataset.h"
+#include "protocol/rx_tx.h"
 
 namespace fidora {
 
@@ -23,6 +24,14 @@ class TDM {
   // refusal writes "TDM.RLock - Failed on " + TableName to the status log and raises
   // EDataModule "Ostra Pos Failed to lock record in " + TableName.
   bool RLock(TXbDataSet& dataset);
+
+  // The DBF family (field style): READ, APPEND and HELP.
+  void DBF(TRxTx& rx);
+  // DBF¦READ¦table, with optional FILTER=, FIELDS= and RECNO=1 lines: the table's records
+  // (at most 997 of them) in record order.
+  void DBF_Read(TRxTx& rx);
+  // DBF¦APPEND¦table, [INDEX=name,...], DATA, the column line, one line per record, ¦DATA.
+  void DBF_Append(TRxTx& rx);
 
   // The module's datasets in component order.
   std::vector<TXbDataSet*> DataSets() { return {&tGeneric, &tWork}; }

@@ -53,7 +53,7 @@ TEST(FieldHelpersTest, PadRight) {
 
 TEST(FieldHelpersTest, FormatMoney) {
   struct Case {
-    TMoney amount;
+    int64_t units;
     bool sign;
     std::string text;
   };
@@ -64,7 +64,8 @@ TEST(FieldHelpersTest, FormatMoney) {
       {12'350, false, "1.24"},      {-12'350, false, "-1.24"},
       {99'950, false, "10.00"},     {INT64_MIN, false, "-922337203685477.58"},
   };
-  for (const Case& c : cases) EXPECT_EQ(FormatMoney(c.amount, c.sign), c.text) << c.amount;
+  for (const Case& c : cases)
+    EXPECT_EQ(FormatMoney(TMoney::FromUnits(c.units), c.sign), c.text) << c.units;
 }
 
 }  // namespace

@@ -91,6 +91,36 @@ TEST(DemoShop, TheSameShopOnEveryRun) {
   EXPECT_GE(files, 40u);
 }
 
+// A shop of a chosen size: the shoppers and log rows asked for, numbered on from 1001, with
+// exact indexes; sizes that are no whole number in range are refused.
+TEST(DemoShop, ShoppersAndLogRowsCanBeChosen) {
+  TempDir dir;
+  const ProgramResult r =
+      RunProgram(Tool(), {"demo", dir.dir(), "--shoppers", "1000", "--log-rows", "5003"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("TRACKER.DBF: 1000 rows, 6 index files"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("TRACKLOG.DBF: 5003 rows, 2 index files"), std::string::npos) << r.out;
+  for (const std::vector<std::string>& files :
+       {std::vector<std::string>{"TRACKER.DBF", "TRAKNUM.NTX", "TRAKNAME.NTX"},
+        std::vector<std::string>{"TRACKLOG.DBF", "TRACKLOG.NTX", "TRAKHIST.NTX"}}) {
+    std::vector<std::string> args = {"check"};
+    for (const std::string& name : files) args.push_back(dir.dir() + name);
+    const ProgramResult check = RunProgram(Tool(), args);
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+  }
+  const auto seek = [&](const char* number) {
+    return RunProgram(Tool(),
+                      {"seek", dir.dir() + "TRACKER.DBF", dir.dir() + "TRAKNUM.NTX", number})
+        .status;
+  };
+  EXPECT_EQ(seek("2000"), 0);
+  EXPECT_EQ(seek("2001"), 1);
+  for (const char* bad : {"0", "x", "-5", "1000001"}) {
+    TempDir other;
+    EXPECT_EQ(RunProgram(Tool(), {"demo", other.dir(), "--shoppers", bad}).status, 2) << bad;
+  }
+}
+
 TEST(DemoShop, ADirectoryHoldingAShopIsLeftAlone) {
   TempDir dir;
   WriteDemoShop(dir.dir());

@@ -23,7 +23,8 @@ class ShopperModuleTest : public ::testing::Test {
   void TearDown() override { ServerSettings().DataPath.clear(); }
 
   TempDir dir_;
-  TSDM sdm_;
+  TDM dm_;
+  TSDM sdm_{dm_};
 };
 
 TEST_F(ShopperModuleTest, TheShopperTableOpensInTheDataDirectoryWithItsSixIndexFiles) {

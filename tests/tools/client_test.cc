@@ -10,7 +10,7 @@
 #include "child_process.h"
 #include "fake_server.h"
 #include "support/temp_dir.h"
-#include "wire_text.h"
+#include "support/wire_text.h"
 
 namespace fidora::test {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "child_process.h"
 #include "fake_server.h"
-#include "wire_text.h"
+#include "support/wire_text.h"
 
 namespace fidora::test {
 namespace {
@@ -85,6 +85,28 @@ TEST(Load, WaitsForTheCompleteReplyBeforeTheNextRequest) {
   EXPECT_EQ(server.requests().size(), 30u);
 }
 
+// {n} steps through the range, one number per request sent, over all connections, and comes
+// round again; a block request gets the length of its payload with the numbers in it.
+TEST(Load, ReplacesTheNumberMarkWithNumbersSteppingThroughTheRange) {
+  FakeServer server([](const std::string&, long long) {
+    return Answer{{{"STAT|OK|0\r\n"_w, {}}}};
+  });
+  ChildProcess text(
+      LoadArgs(server.port(), 1, 5, {"--range", "8-10", "SHOPPER\xC2\xA6SEQ\xC2\xA6{n}"}));
+  EXPECT_EQ(text.Wait(), 0) << text.err();
+  ChildProcess block(LoadArgs(server.port(), 1, 2, {"--range", "99-100", "-"}),
+                     "SHOPPER\xC2\xA6READEX\xC2\xA6{n}\nX={n}{n}\n");
+  EXPECT_EQ(block.Wait(), 0) << block.err();
+  const std::vector<std::string> expected = {"SHOPPER|SEQ|8\r\n"_w,
+                                             "SHOPPER|SEQ|9\r\n"_w,
+                                             "SHOPPER|SEQ|10\r\n"_w,
+                                             "SHOPPER|SEQ|8\r\n"_w,
+                                             "SHOPPER|SEQ|9\r\n"_w,
+                                             "B|27|C\r\nSHOPPER|READEX|99\r\nX=9999\r\n"_w,
+                                             "B|30|C\r\nSHOPPER|READEX|100\r\nX=100100\r\n"_w};
+  EXPECT_EQ(server.requests(), expected);
+}
+
 TEST(Load, CountsRequestsWithoutASuccessfulReplyAsErrors) {
   struct Case {
     const char* name;
@@ -143,6 +165,10 @@ TEST(Load, ExitsWithTwoOnBadUsageOrNoServer) {
       {program, "--port", unused, "--connections", "1", "--requests", "20000001", "NOW"},
       {program, "--port", unused, "--connections", "1", "--requests", "1", "--timeout", "x", "NOW"},
       {program, "--port", unused, "--connections", "1", "--requests", "1", ""},
+      {program, "--port", unused, "--connections", "1", "--requests", "1", "SEQ|{n}"},
+      {program, "--port", unused, "--connections", "1", "--requests", "1", "--range", "1-2", "NOW"},
+      {program, "--port", unused, "--connections", "1", "--requests", "1", "--range", "5-1", "{n}"},
+      {program, "--port", unused, "--connections", "1", "--requests", "1", "--range", "x", "{n}"},
   };
   for (const auto& args : cases) {
     ChildProcess load(args);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "wire_text.h"
+#include "support/wire_text.h"
 
 namespace fidora {
 namespace {

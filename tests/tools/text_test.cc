@@ -6,7 +6,7 @@
 #include "common/cp1252.h"
 #include "common/request.h"
 #include "load/load_summary.h"
-#include "wire_text.h"
+#include "support/wire_text.h"
 
 namespace fidora {
 namespace {

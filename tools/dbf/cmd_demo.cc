@@ -5,6 +5,8 @@
 #include <fmt/format.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -216,8 +218,14 @@ std::string Date(int64_t day) {
 
 // ---- the shop ------------------------------------------------------------------------------
 
+constexpr int kDefaultShoppers = 300;
+constexpr long kMaxShoppers = 1'000'000;
+constexpr long kMaxLogRows = 20'000'000;
+
 struct TShop {
   std::string dir;
+  int shopper_count = kDefaultShoppers;
+  long log_rows = 0;  // 0: three dockets every third day over half a year
   TDemoRandom random{kSeed};
   int64_t today = TxDBFDate::EncodeDay(2026, 6, 30);
   std::vector<std::string> shoppers;
@@ -269,7 +277,7 @@ void WriteShoppers(TShop& shop) {
                 {"EMAIL", 'C', 45, 0},
                 {"OFFER", 'C', 2, 0}});
   TDemoRandom& r = shop.random;
-  for (int i = 0; i < 300; ++i) {
+  for (int i = 0; i < shop.shopper_count; ++i) {
     const std::string number = std::to_string(1001 + i);
     shop.shoppers.push_back(number);
     const std::string first = r.Pick(kFirstNames), last = r.Pick(kSurnames);
@@ -314,28 +322,37 @@ void WritePurchaseLog(TShop& shop) {
                 {"AMOUNT", 'N', 10, 2},
                 {"QTY", 'N', 6, 0}});
   TDemoRandom& r = shop.random;
+  // Every third shopper has a history.
+  const int with_history = (shop.shopper_count + 2) / 3;
   int docket = 50001;
-  // Dockets in date order, as the terminals write them; every third shopper has a history.
-  for (int day = 180; day >= 0; day -= 3) {
-    for (int k = 0; k < 3; ++k) {
-      const std::string& shopper = shop.shoppers[static_cast<size_t>(r.Below(100)) * 3];
-      const int lines = r.Between(1, 4);
-      for (int l = 0; l < lines; ++l) {
-        const TProduct& p = r.Pick(kProducts);
-        const int qty = r.Between(1, 3);
-        t.Add({{"ACCOUNTNUM", shopper},
-               {"SALEDATE", Date(shop.today - day)},
-               {"PRODCODE", p.code},
-               {"GROUP", std::to_string(r.Between(1, 20))},
-               {"DESCRIPTIO", p.description},
-               {"DOCKET", fmt::format("D{}", docket)},
-               {"AMOUNT",
-                fmt::format("{}.{:02d}", p.price_cents * qty / 100, p.price_cents * qty % 100)},
-               {"QTY", std::to_string(qty)}});
-      }
-      ++docket;
+  long rows = 0;
+  auto add_docket = [&](int day) {
+    const std::string& shopper = shop.shoppers[static_cast<size_t>(r.Below(with_history)) * 3];
+    const int lines = r.Between(1, 4);
+    for (int l = 0; l < lines && (shop.log_rows == 0 || rows < shop.log_rows); ++l, ++rows) {
+      const TProduct& p = r.Pick(kProducts);
+      const int qty = r.Between(1, 3);
+      t.Add({{"ACCOUNTNUM", shopper},
+             {"SALEDATE", Date(shop.today - day)},
+             {"PRODCODE", p.code},
+             {"GROUP", std::to_string(r.Between(1, 20))},
+             {"DESCRIPTIO", p.description},
+             {"DOCKET", fmt::format("D{}", docket)},
+             {"AMOUNT",
+              fmt::format("{}.{:02d}", p.price_cents * qty / 100, p.price_cents * qty % 100)},
+             {"QTY", std::to_string(qty)}});
     }
-  }
+    ++docket;
+  };
+  // Dockets in date order, as the terminals write them: a given number of rows is spread
+  // over the same half year (2.5 lines a docket on average), the last ones on the last day.
+  constexpr int kDays = 61;
+  const long per_day =
+      shop.log_rows == 0 ? 3 : std::max(1L, (shop.log_rows * 2 / 5 + kDays - 1) / kDays);
+  for (int day = 180; day >= 0; day -= 3)
+    for (long k = 0; k < per_day && (shop.log_rows == 0 || rows < shop.log_rows); ++k)
+      add_docket(day);
+  while (rows < shop.log_rows) add_docket(0);
   t.Index({{"TRACKLOG.NTX", "UPPER(ACCOUNTNUM)"},
            {"TRAKHIST.NTX", "(UPPER(ACCOUNTNUM)+DTOS(SALEDATE))"}});
 }
@@ -514,9 +531,24 @@ void WriteSettingsAndChangeLog(TShop& shop) {
                 {"CLERK", 'C', 20, 0}});
 }
 
+long CountOption(const ParsedArgs& a, const std::string& name, long low, long high) {
+  const std::string text = a.Value(name);
+  long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
+      value > high)
+    throw UsageError(
+        fmt::format("{} needs a whole number from {} to {}, not '{}'", name, low, high, text));
+  return value;
+}
+
 int Demo(const std::vector<std::string>& args) {
-  const ParsedArgs a = ParseArgs(args, {});
+  const ParsedArgs a = ParseArgs(args, {{"--shoppers", true}, {"--log-rows", true}});
   if (a.positional.size() != 1) throw UsageError("demo needs DIR");
+  TShop shop;
+  if (a.Has("--shoppers"))
+    shop.shopper_count = static_cast<int>(CountOption(a, "--shoppers", 1, kMaxShoppers));
+  if (a.Has("--log-rows")) shop.log_rows = CountOption(a, "--log-rows", 1, kMaxLogRows);
   std::filesystem::path dir = std::filesystem::absolute(a.positional[0]);
   std::filesystem::create_directories(dir);
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -527,7 +559,6 @@ int Demo(const std::vector<std::string>& args) {
       return 1;
     }
   }
-  TShop shop;
   shop.dir = dir.string() + "/";
   WriteClubs(shop);
   WriteShoppers(shop);
@@ -544,9 +575,10 @@ int Demo(const std::vector<std::string>& args) {
 }  // namespace
 
 void RegisterDemoCommand(CommandRegistry& registry) {
-  registry.Add({"demo", "demo DIR",
+  registry.Add({"demo", "demo DIR [--shoppers N] [--log-rows M]",
                 "write a demo shop into DIR: every table of the server's catalogue with rows "
-                "and index files (the same shop on every run)",
+                "and index files (the same shop on every run); N shoppers (300) numbered from "
+                "1001, M purchase-log rows (about 450)",
                 Demo});
 }
 

@@ -9,7 +9,8 @@
 namespace fidora {
 
 const char* const kLoadUsage =
-    "Usage: fidora-load --port N --connections C --requests R [--host H] [--timeout S] 'LINE'\n"
+    "Usage: fidora-load --port N --connections C --requests R [--host H] [--timeout S]\n"
+    "                   [--range A-B] 'LINE'\n"
     "\n"
     "Measures a Fidora server: C connections (at most 1000) each send LINE, wait for the\n"
     "complete reply (PROGRESS lines are not the reply) and send it again at once, until R\n"
@@ -24,6 +25,9 @@ const char* const kLoadUsage =
     "\n"
     "  --host H     server host name or address (default 127.0.0.1)\n"
     "  --timeout S  stop the run after S seconds whatever is left (default 60)\n"
+    "  --range A-B  every {n} in the request becomes a number stepping through A..B, one step\n"
+    "               per request sent (then A again): 'SHOPPER\xC2\xA6SEQ\xC2\xA6{n}' --range "
+    "1001-100999\n"
     "\n"
     "LINE is sent as a text request, converted from UTF-8 to Windows-1252 like fidora-client\n"
     "does; with -, the lines of standard input are sent as one block request. A request whose\n"
@@ -31,6 +35,22 @@ const char* const kLoadUsage =
     "\n"
     "Exit status: 0 every request got a successful reply; 1 some did not; 2 bad usage, or no\n"
     "connection could be made.\n";
+
+namespace {
+
+bool ParseRange(std::string_view text, LoadOptions& options) {
+  const size_t dash = text.find('-');
+  if (dash == std::string_view::npos) return false;
+  const auto first = ParseWholeNumber(text.substr(0, dash), 0, kMaxRangeNumber);
+  const auto last = ParseWholeNumber(text.substr(dash + 1), 0, kMaxRangeNumber);
+  if (!first || !last || *first > *last) return false;
+  options.has_range = true;
+  options.range_first = *first;
+  options.range_last = *last;
+  return true;
+}
+
+}  // namespace
 
 std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& error) {
   LoadOptions options;
@@ -55,6 +75,9 @@ std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& 
       if (!ms)
         error = fmt::format("--timeout needs seconds above 0, at most 3600, not '{}'", value);
       options.timeout_ms = ms.value_or(0);
+    } else if (take_value("--range")) {
+      if (!ParseRange(value, options))
+        error = fmt::format("--range needs A-B with 0 <= A <= B, not '{}'", value);
     } else {
       return false;
     }

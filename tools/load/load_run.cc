@@ -14,7 +14,7 @@ constexpr size_t kReadSize = 65536;
 
 }  // namespace
 
-LoadRun::LoadRun(Endpoint endpoint, std::string request, int connections, long long requests,
+LoadRun::LoadRun(Endpoint endpoint, LoadRequest request, int connections, long long requests,
                  int timeout_ms)
     : endpoint_(std::move(endpoint)),
       request_(std::move(request)),
@@ -106,15 +106,17 @@ void LoadRun::SendNext(Connection& connection, Clock::time_point now) {
   if (issued_ >= totals_.requests) return;  // everything has been sent; this one rests
   ++issued_;
   connection.outstanding = true;
+  request_.Next(connection.request);
   connection.request_offset = 0;
   connection.sent_at = now;
   ContinueSending(connection);
 }
 
 void LoadRun::ContinueSending(Connection& connection) {
-  while (connection.request_offset < request_.size()) {
-    const ssize_t n = ::send(connection.fd.get(), request_.data() + connection.request_offset,
-                             request_.size() - connection.request_offset, MSG_NOSIGNAL);
+  const std::string& request = connection.request;
+  while (connection.request_offset < request.size()) {
+    const ssize_t n = ::send(connection.fd.get(), request.data() + connection.request_offset,
+                             request.size() - connection.request_offset, MSG_NOSIGNAL);
     if (n > 0) {
       connection.request_offset += static_cast<size_t>(n);
     } else if (n < 0 && errno == EINTR) {

@@ -1,9 +1,10 @@
 // One load run: a fixed set of connections driven by one thread with epoll.
 //
 // Each connection has at most one request outstanding; the moment its reply is complete it sends
-// the next, until the requests asked for have all been sent. Nothing is allocated per request: the
-// request bytes are built once, replies are cut by a ReplyReader per connection, and latencies go
-// into a vector reserved for all of them.
+// the next, until the requests asked for have all been sent. Nothing is allocated per request: each
+// connection writes its request into a buffer of its own (the numbers of a stepping request
+// change), replies are cut by a ReplyReader per connection, and latencies go into a vector
+// reserved for all of them.
 #pragma once
 
 #include <chrono>
@@ -13,6 +14,7 @@
 
 #include "common/reply_reader.h"
 #include "common/tcp.h"
+#include "load/load_request.h"
 #include "load/load_summary.h"
 
 namespace fidora {
@@ -28,7 +30,7 @@ struct LoadProblems {
 
 class LoadRun {
  public:
-  LoadRun(Endpoint endpoint, std::string request, int connections, long long requests,
+  LoadRun(Endpoint endpoint, LoadRequest request, int connections, long long requests,
           int timeout_ms);
 
   // Runs to the end: all requests answered, no connection left, or the time limit.
@@ -45,6 +47,7 @@ class LoadRun {
   struct Connection {
     UniqueFd fd;
     ReplyReader reader;
+    std::string request;  // the bytes of the current request
     Clock::time_point sent_at;
     size_t request_offset = 0;  // bytes of the current request sent so far
     bool connecting = true;
@@ -63,7 +66,7 @@ class LoadRun {
   bool Finished() const;
 
   Endpoint endpoint_;
-  std::string request_;
+  LoadRequest request_;
   int timeout_ms_;
   UniqueFd epoll_;
   std::vector<Connection> connections_;

@@ -11,6 +11,7 @@
 #include "common/request.h"
 #include "common/tcp.h"
 #include "load/load_options.h"
+#include "load/load_request.h"
 #include "load/load_run.h"
 
 namespace fidora {
@@ -67,13 +68,20 @@ int Run(const LoadOptions& options) {
     Complain(error);
     return kUsageOrConnection;
   }
+  LoadRequest load_request(std::move(*request), options.line == "-");
+  if (load_request.HasNumber() != options.has_range) {
+    Complain(options.has_range ? "--range needs {n} in the request"
+                               : "{n} in the request needs --range A-B");
+    return kUsageOrConnection;
+  }
+  if (options.has_range) load_request.SetRange(options.range_first, options.range_last);
   auto endpoint = ResolveTcp(options.host, options.port, error);
   if (!endpoint) {
     Complain(error);
     return kUsageOrConnection;
   }
   AllowDescriptors(options.connections);
-  LoadRun run(std::move(*endpoint), std::move(*request), options.connections, options.requests,
+  LoadRun run(std::move(*endpoint), std::move(load_request), options.connections, options.requests,
               options.timeout_ms);
   run.Run();
   LoadTotals& totals = run.totals();

@@ -8,10 +8,20 @@
 
 namespace fidora::test {
 
+// "|" becomes the separator byte.
+inline std::string Wire(std::string text) {
+  std::replace(text.begin(), text.end(), '|', '\xA6');
+  return text;
+}
+
+// The separator byte becomes "|".
+inline std::string Readable(std::string text) {
+  std::replace(text.begin(), text.end(), '\xA6', '|');
+  return text;
+}
+
 inline std::string operator""_w(const char* text, std::size_t length) {
-  std::string bytes(text, length);
-  std::replace(bytes.begin(), bytes.end(), '|', '\xA6');
-  return bytes;
+  return Wire(std::string(text, length));
 }
 
 }  // namespace fidora::test
