@@ -9,6 +9,7 @@
 #include "engine/dbf/dbf_date.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/memo_file.h"
+#include "engine/dbf/pack_files.h"
 #include "engine/dbf/xb_error.h"
 
 namespace fidora {
@@ -88,6 +89,12 @@ void TDbfFile::Open() {
   TDiskFile::Open();
   try {
     ReadHeaderAndFields();
+    // A pack stopped between its renames left the packed table with the old memo file.
+    for (const TDbfFieldDef& f : fields_)
+      if (IsMemoType(f.type)) {
+        FinishPackedMemoSwitch(path(), io());
+        break;
+      }
   } catch (...) {
     TDiskFile::Close();
     throw;

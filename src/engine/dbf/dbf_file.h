@@ -105,6 +105,7 @@ class TDbfFile : public TDiskFile {
   // Last update date from header bytes 1-3 (year counted from 1900 when below 80).
   int64_t last_update() const;
   const std::vector<TDbfFieldDef>& field_defs() const { return fields_; }
+  static bool IsMemoType(char type) { return type == 'M' || type == 'B' || type == 'G'; }
   // Base name of the table file ("TRACKER"), as error texts name it.
   std::string table_name() const;
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/dbf/dbf_fields.h"
+#include "engine/dbf/pack_files.h"
 #include "engine/expr/exp_handler.h"
 #include "engine/expr/exp_user_link.h"
 #include "engine/index/ntx_file.h"
@@ -192,8 +193,8 @@ class TTableHandler : public TDbfFields {
   void CopyMemoTexts(TMemoFile& memo, std::vector<char>& rec);
   void RebuildSlot(std::unique_ptr<TNtxFile>& slot);
   void MarkIndexesInvalid();
-  void SwitchToPackedCopy(const std::string& temp, const std::string& temp_memo,
-                          const std::string& memo_path, TxLokProtocol protocol);
+  void RemovePackCopies(const TPackFiles& files);
+  void SwitchToPackedCopy(const TPackFiles& files, bool had_memo, TxLokProtocol protocol);
 
   TTableFieldAccess access_;
   TTableIndexView index_view_;

@@ -8,6 +8,7 @@
 
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/memo_file.h"
+#include "engine/dbf/pack_files.h"
 #include "engine/dbf/xb_error.h"
 #include "engine/index/index_disk_storage.h"
 #include "engine/index/ntx_check.h"
@@ -200,30 +201,24 @@ void TTableHandler::Pack() {
   use_deleted_ = false;
   SetReadAhead(false);
 
-  // One name per table: a copy left by a pack that was stopped is overwritten by the next.
-  const std::string dir = path().substr(0, path().rfind('/') + 1);
-  std::string temp = dir + FileBaseName(path()) + ".pack.dbf";
-  for (size_t i = dir.size(); i < temp.size(); ++i)
-    temp[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(temp[i])));
+  // One set of names per table: copies left by a pack that was stopped before its switch are
+  // removed and written anew.
+  const TPackFiles files = PackFilesOf(path());
   const bool had_memo = HasMemoFields(field_defs());
-  const std::string memo_path = ChangeFileExtension(path(), ".dbt");
-  const std::string temp_memo = ChangeFileExtension(temp, ".dbt");
   const TxLokProtocol protocol = lock_protocol();
-  CopyFile(temp);
+  RemovePackCopies(files);
+  CopyFile(files.table_copy);
 
   // From here on a stop at any moment leaves the old table with its old (or invalid)
   // indexes, or the packed table with invalid or new indexes: the old index files are
   // marked invalid before the table changes, and rebuilt after it.
   try {
     MarkIndexesInvalid();
-    SwitchToPackedCopy(temp, had_memo ? temp_memo : std::string(), memo_path, protocol);
+    SwitchToPackedCopy(files, had_memo, protocol);
   } catch (...) {
     // The table in place, old or packed, gets valid indexes before the error is raised. The
-    // copy goes when the table was not switched to it.
-    if (io().Exists(temp)) {
-      io().Unlink(temp);
-      io().Unlink(temp_memo);
-    }
+    // copies go when the table was not switched to them.
+    if (io().Exists(files.table_copy)) RemovePackCopies(files);
     try {
       if (!is_open()) {
         TDbfFields::Open();
@@ -245,32 +240,47 @@ void TTableHandler::Pack() {
   ReadRecord(kRecFirst);
 }
 
-// The packed copy replaces the table (and its memo file) by rename: at no moment is the
-// table file missing. The table is closed meanwhile and open again afterwards.
-void TTableHandler::SwitchToPackedCopy(const std::string& temp, const std::string& temp_memo,
-                                       const std::string& memo_path, TxLokProtocol protocol) {
+// The ready memo goes first: left alone, it would be taken for the memo file of a switched
+// table (pack_files.h).
+void TTableHandler::RemovePackCopies(const TPackFiles& files) {
+  io().Unlink(files.ready_memo);
+  io().Unlink(files.memo_copy);
+  io().Unlink(files.table_copy);
+}
+
+// The packed copy replaces the table, and its memo file the table's, by rename: at no moment
+// is the table file missing, and a table switched without its memo file is paired with it
+// by the next open (FinishPackedMemoSwitch). The copy is held exclusively from before it takes
+// the table's name until the memo file has followed, so no other program opens the pair
+// half switched. This handler's file is the old table until it is opened again at the end.
+void TTableHandler::SwitchToPackedCopy(const TPackFiles& files, bool had_memo,
+                                       TxLokProtocol protocol) {
+  const bool memo = had_memo && io().Exists(files.memo_copy);
+  if (memo) {
+    if (io().Rename(files.memo_copy, files.ready_memo) != 0)
+      throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error on Rename of file %s", files.memo_copy));
+    SyncDirectory();
+  }
+  TDiskFile hold(files.table_copy, false, false, io());
+  hold.Open();
+  if (io().Rename(files.table_copy, path()) != 0)
+    throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error on Rename of file %s", files.table_copy));
+  try {
+    if (memo) FinishPackedMemoSwitch(path(), io());
+  } catch (const EXbError&) {
+    // Opening the table below tries once more, and raises the error when it fails again.
+  }
+  std::exception_ptr failure;
+  try {
+    SyncDirectory();
+  } catch (const EXbError&) {
+    failure = std::current_exception();
+  }
   TDbfFields::Close();
-  auto reopen = [&] {
-    TDbfFields::Open();
-    TDbfFields::SetLockProtocol(protocol);
-  };
-  if (io().Rename(temp, path()) != 0) {
-    reopen();
-    throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error on Rename of file %s", temp));
-  }
-  if (!temp_memo.empty() && io().Exists(temp_memo)) {
-    // The switched table's memo blocks are those of the packed memo file: it must follow,
-    // so a failed rename is tried once more.
-    TMemoFile packed_memo(temp_memo, false, true, io());
-    packed_memo.Open();
-    try {
-      packed_memo.Rename(FileNamePart(memo_path));
-    } catch (const EXbError&) {
-      packed_memo.Rename(FileNamePart(memo_path));
-    }
-  }
-  reopen();
-  SyncDirectory();
+  hold.Close();
+  TDbfFields::Open();
+  TDbfFields::SetLockProtocol(protocol);
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TTableHandler::Zap() {

@@ -83,6 +83,43 @@ TEST_F(CrashKill, PackLeavesOldOrPackedTableAndNoWrongIndex) {
             << " index files were left invalid and rebuilt from their headers\n";
 }
 
+// A table with memo texts switches two files: killed at every one of its I/O calls, the pack
+// leaves each record with its own memo text, in the old table or the packed one.
+TEST_F(CrashKill, PackOfAMemoTableKeepsEveryRecordWithItsMemoText) {
+  TempDir memo_shop;
+  CrashShop::Build(memo_shop, 40, /*with_memo=*/true);
+  const auto fresh = [&] {
+    CopyFiles(memo_shop.path(), runs_ / "run");
+    return (runs_ / "run").string() + "/";
+  };
+  const std::vector<std::string> before = Records(memo_shop.dir());
+  std::vector<std::string> packed;
+  std::copy_if(before.begin(), before.end(), std::back_inserter(packed),
+               [](const std::string& r) { return r[0] != '*'; });
+  const auto pack = [](const std::string& dir) -> ChildWork {
+    return [dir](FileIo& io, const auto&) {
+      auto t = OpenShop(dir, io, /*exclusive=*/true);
+      t->OpenIndexes("NAMES.NTX;NUMS.NTX", "NAMES");
+      t->Pack();
+    };
+  };
+  const int64_t calls = RunInChild(pack(fresh()), CallCountingIo::Mode::kCount).calls;
+  int old_table = 0, invalid = 0;
+  for (int64_t at = 1; at <= calls; ++at) {
+    SCOPED_TRACE("killed at I/O call " + std::to_string(at) + " of " + std::to_string(calls));
+    const std::string dir = fresh();
+    ASSERT_TRUE(
+        RunInChild(pack(dir), CallCountingIo::Mode::kKill, at, static_cast<unsigned>(at)).killed);
+    const std::vector<std::string> records = Records(dir);
+    ASSERT_TRUE(records == before || records == packed) << "the table is neither old nor packed";
+    old_table += records == before;
+    for (const std::string& index : CrashShop::kIndexes) ExpectRightOrRebuilt(dir, index, &invalid);
+  }
+  std::cout << "pack with memo texts: killed at each of " << calls << " I/O calls: " << old_table
+            << " left the old table, " << calls - old_table << " the packed one; " << invalid
+            << " index files were left invalid and rebuilt from their headers\n";
+}
+
 TEST_F(CrashKill, ReindexLeavesEveryIndexOldOrNew) {
   const std::vector<std::string> before = Records(shop_.dir());
   // The handler's reindex of its open files, and each file rebuilt from its own header as

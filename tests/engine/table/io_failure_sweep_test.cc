@@ -73,6 +73,12 @@ std::vector<Operation> Operations() {
          std::erase_if(r, [](const std::string& s) { return s[0] == '*'; });
          return r;
        }},
+      {"pack with memo texts", true,
+       [](const std::string& dir, FileIo& io) { OpenWithIndexes(dir, io, true)->Pack(); },
+       [](std::vector<std::string> r) {
+         std::erase_if(r, [](const std::string& s) { return s[0] == '*'; });
+         return r;
+       }},
       {"reindex", false,
        [](const std::string& dir, FileIo& io) { OpenWithIndexes(dir, io)->Reindex(); }, same},
       {"IndexOn", false,
