@@ -32,10 +32,28 @@ class CrashKill : public ::testing::Test {
  protected:
   void SetUp() override { CrashShop::Build(shop_); }
 
-  // A fresh copy of the shop for one run.
-  std::string Fresh() {
-    CopyFiles(shop_.path(), runs_ / "run");
+  // A fresh copy of the shop (or of another) for one run.
+  std::string Fresh() { return Fresh(shop_); }
+  std::string Fresh(const TempDir& from) {
+    CopyFiles(from.path(), runs_ / "run");
     return (runs_ / "run").string() + "/";
+  }
+
+  // A pack of the shop in dir with both index files open, run by a child.
+  static ChildWork Pack(const std::string& dir) {
+    return [dir](FileIo& io, const auto&) {
+      auto t = OpenShop(dir, io, /*exclusive=*/true);
+      t->OpenIndexes("NAMES.NTX;NUMS.NTX", "NAMES");
+      t->Pack();
+    };
+  }
+
+  // The records a pack leaves: the live ones.
+  static std::vector<std::string> Packed(const std::vector<std::string>& records) {
+    std::vector<std::string> packed;
+    std::copy_if(records.begin(), records.end(), std::back_inserter(packed),
+                 [](const std::string& r) { return r[0] != '*'; });
+    return packed;
   }
 
   // An invalid index is rebuilt from its own header; then (as a valid one) it must be right.
@@ -55,23 +73,14 @@ class CrashKill : public ::testing::Test {
 
 TEST_F(CrashKill, PackLeavesOldOrPackedTableAndNoWrongIndex) {
   const std::vector<std::string> before = Records(shop_.dir());
-  std::vector<std::string> packed;
-  std::copy_if(before.begin(), before.end(), std::back_inserter(packed),
-               [](const std::string& r) { return r[0] != '*'; });
-  const auto pack = [](const std::string& dir) -> ChildWork {
-    return [dir](FileIo& io, const auto&) {
-      auto t = OpenShop(dir, io, /*exclusive=*/true);
-      t->OpenIndexes("NAMES.NTX;NUMS.NTX", "NAMES");
-      t->Pack();
-    };
-  };
-  const int64_t calls = RunInChild(pack(Fresh()), CallCountingIo::Mode::kCount).calls;
+  const std::vector<std::string> packed = Packed(before);
+  const int64_t calls = RunInChild(Pack(Fresh()), CallCountingIo::Mode::kCount).calls;
   int killed = 0, old_table = 0, invalid = 0;
   for (int64_t at : KillPoints(calls, 14001)) {
     SCOPED_TRACE("killed at I/O call " + std::to_string(at) + " of " + std::to_string(calls));
     const std::string dir = Fresh();
     killed +=
-        RunInChild(pack(dir), CallCountingIo::Mode::kKill, at, static_cast<unsigned>(at)).killed;
+        RunInChild(Pack(dir), CallCountingIo::Mode::kKill, at, static_cast<unsigned>(at)).killed;
     const std::vector<std::string> records = Records(dir);
     ASSERT_TRUE(records == before || records == packed) << "the table is neither old nor packed";
     old_table += records == before;
@@ -88,28 +97,15 @@ TEST_F(CrashKill, PackLeavesOldOrPackedTableAndNoWrongIndex) {
 TEST_F(CrashKill, PackOfAMemoTableKeepsEveryRecordWithItsMemoText) {
   TempDir memo_shop;
   CrashShop::Build(memo_shop, 40, /*with_memo=*/true);
-  const auto fresh = [&] {
-    CopyFiles(memo_shop.path(), runs_ / "run");
-    return (runs_ / "run").string() + "/";
-  };
   const std::vector<std::string> before = Records(memo_shop.dir());
-  std::vector<std::string> packed;
-  std::copy_if(before.begin(), before.end(), std::back_inserter(packed),
-               [](const std::string& r) { return r[0] != '*'; });
-  const auto pack = [](const std::string& dir) -> ChildWork {
-    return [dir](FileIo& io, const auto&) {
-      auto t = OpenShop(dir, io, /*exclusive=*/true);
-      t->OpenIndexes("NAMES.NTX;NUMS.NTX", "NAMES");
-      t->Pack();
-    };
-  };
-  const int64_t calls = RunInChild(pack(fresh()), CallCountingIo::Mode::kCount).calls;
+  const std::vector<std::string> packed = Packed(before);
+  const int64_t calls = RunInChild(Pack(Fresh(memo_shop)), CallCountingIo::Mode::kCount).calls;
   int old_table = 0, invalid = 0;
   for (int64_t at = 1; at <= calls; ++at) {
     SCOPED_TRACE("killed at I/O call " + std::to_string(at) + " of " + std::to_string(calls));
-    const std::string dir = fresh();
+    const std::string dir = Fresh(memo_shop);
     ASSERT_TRUE(
-        RunInChild(pack(dir), CallCountingIo::Mode::kKill, at, static_cast<unsigned>(at)).killed);
+        RunInChild(Pack(dir), CallCountingIo::Mode::kKill, at, static_cast<unsigned>(at)).killed);
     const std::vector<std::string> records = Records(dir);
     ASSERT_TRUE(records == before || records == packed) << "the table is neither old nor packed";
     old_table += records == before;
