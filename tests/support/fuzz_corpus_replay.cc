@@ -1,12 +1,13 @@
-// Replays a fuzz corpus through a program's LLVMFuzzerTestOneInput: PROGRAM DIR...
-// Exits 0 when every file ran through; a fault ends the program as it would the fuzzer.
+// Replays fuzz corpora through a target's LLVMFuzzerTestOneInput, the entry point the libFuzzer
+// program of the same target uses: fidora-<target>-corpus-replay DIR...
+// Exits 0 when every file ran to its end; a fault ends the program as it would the fuzzer.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
-#include <string>
+#include <iterator>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -16,10 +17,9 @@ int main(int argc, char** argv) {
     for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
       if (!entry.is_regular_file()) continue;
       std::ifstream in(entry.path(), std::ios::binary);
-      std::stringstream bytes;
-      bytes << in.rdbuf();
-      const std::string input = bytes.str();
-      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+      const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
       ++files;
     }
   }

@@ -223,15 +223,13 @@ TEST(KilledMaintenance, AStructureUpgradeLeavesTheOldOrTheNewTable) {
   KillAtRandomMoments([](TDM& dm) {
     SilentEvents events;
     for (const TRequiredStructure& required : RequiredStructures())
-      CheckTable(dm, CurrentFileIo(), required, events);
+      CheckTable(dm, SystemFileIo(), required, events);
   });
 }
 
-// The pack and the reindex wait for the engine's crash-safe pack (branch crash-engine, issue
-// 14): the pack renames the packed table over the table and then the packed memo file over the
-// memo file, so a kill between the two renames pairs the packed table with the old memo file
-// and the shoppers' memo texts are mixed up. Enable both when that has landed.
-TEST(KilledMaintenance, DISABLED_ASafePackLeavesEveryLiveRecord) {
+// The pack switches the table and then its memo file; a kill between the two leaves the packed
+// table with the old memo file, which the next open pairs with the packed one.
+TEST(KilledMaintenance, ASafePackLeavesEveryLiveRecord) {
   KillAtRandomMoments([](TDM& dm) {
     SilentEvents events;
     for (const char* table : {"TRACKER.DBF", "TRACKLOG.DBF"}) {
@@ -241,7 +239,7 @@ TEST(KilledMaintenance, DISABLED_ASafePackLeavesEveryLiveRecord) {
   });
 }
 
-TEST(KilledMaintenance, DISABLED_AGeneralReindexLeavesEveryLiveRecord) {
+TEST(KilledMaintenance, AGeneralReindexLeavesEveryLiveRecord) {
   KillAtRandomMoments(
       [](TDM& dm) {
         SilentEvents events;

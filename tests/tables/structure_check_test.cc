@@ -90,7 +90,7 @@ TEST_F(StructureCheck, ATrackerLackingEmailAndOfferIsRebuiltOnceWithItsLiveRecor
   const auto old_dbf = FileBytes(dir / "TRACKER.DBF");
   const auto old_dbt = FileBytes(dir / "TRACKER.dbt");
 
-  EXPECT_TRUE(CheckAllTables(dm, CurrentFileIo(), events));
+  EXPECT_TRUE(CheckAllTables(dm, SystemFileIo(), events));
 
   const std::vector<std::string> expected_progress_start = {
       "Check Table : TRACKER.DBF", "Updating Table : TRACKER.DBF", "Check Table : VOUCHERS.DBF",
@@ -125,14 +125,14 @@ TEST_F(StructureCheck, ATrackerLackingEmailAndOfferIsRebuiltOnceWithItsLiveRecor
 
   // Once is enough.
   RecordingEvents again;
-  EXPECT_FALSE(CheckAllTables(dm, CurrentFileIo(), again));
+  EXPECT_FALSE(CheckAllTables(dm, SystemFileIo(), again));
   EXPECT_FALSE(again.Saw("Reindex General Data"));
   EXPECT_FALSE(again.Saw("Updating Table : TRACKER.DBF"));
 }
 
 TEST_F(StructureCheck, CompleteTablesAreLeftAlone) {
   const auto before = FileBytes(dir / "TRACKER.DBF");
-  EXPECT_FALSE(CheckAllTables(dm, CurrentFileIo(), events));
+  EXPECT_FALSE(CheckAllTables(dm, SystemFileIo(), events));
   EXPECT_EQ(events.progress,
             (std::vector<std::string>{"Check Table : TRACKER.DBF", "Check Table : VOUCHERS.DBF",
                                       "Check Table : TRACKCHLOG.DBF"}));
@@ -148,7 +148,7 @@ TEST_F(StructureCheck, ANarrowOffritemBecomesFourDigitsKeepingSeven) {
     row[9] = " 7";
     return row;
   });
-  EXPECT_TRUE(CheckTable(dm, CurrentFileIo(), RequiredStructures()[0], events));
+  EXPECT_TRUE(CheckTable(dm, SystemFileIo(), RequiredStructures()[0], events));
   EXPECT_TRUE(events.log.empty()) << "a wider field cuts nothing";
 
   TXbDataSet t;
@@ -175,7 +175,7 @@ TEST_F(StructureCheck, AFailedSwitchLeavesATableThatReadsAsBefore) {
   EXPECT_FALSE(dm.tWork.Active());
 
   // The next check finishes the job and clears the leftovers.
-  EXPECT_TRUE(CheckTable(dm, CurrentFileIo(), RequiredStructures()[0], events));
+  EXPECT_TRUE(CheckTable(dm, SystemFileIo(), RequiredStructures()[0], events));
   EXPECT_NE(ReadByDbfread(dir / "TRACKER.DBF").find("|likes tea||\n"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "TRACKER.new.dbf"));
 }

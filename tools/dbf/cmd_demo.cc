@@ -160,30 +160,6 @@ const std::vector<TProduct> kProducts = {{"9300001000017", "Milk 2L", 1, 349},
 
 // ---- writing tables ------------------------------------------------------------------------
 
-// Appends flush the files after every record, which a generator does not need: the calls
-// go straight to the system except the flush.
-class TNoSyncIo : public FileIo {
- public:
-  int Open(const std::string& p, int f, mode_t m) override { return sys_.Open(p, f, m); }
-  int Close(int fd) override { return sys_.Close(fd); }
-  ssize_t PRead(int fd, void* b, size_t c, int64_t o) override { return sys_.PRead(fd, b, c, o); }
-  ssize_t PWrite(int fd, const void* b, size_t c, int64_t o) override {
-    return sys_.PWrite(fd, b, c, o);
-  }
-  int DataSync(int) override { return 0; }
-  int Truncate(int fd, int64_t l) override { return sys_.Truncate(fd, l); }
-  int FileSize(int fd, int64_t* s) override { return sys_.FileSize(fd, s); }
-  int LockRange(int fd, short t, int64_t o, int64_t l) override {
-    return sys_.LockRange(fd, t, o, l);
-  }
-  int Flock(int fd, int op) override { return sys_.Flock(fd, op); }
-  int Rename(const std::string& a, const std::string& b) override { return sys_.Rename(a, b); }
-  int Unlink(const std::string& p) override { return sys_.Unlink(p); }
-
- private:
-  FileIo& sys_ = SystemFileIo();
-};
-
 struct TColumn {
   std::string name;
   char type;
@@ -200,10 +176,10 @@ class TDemoTable {
  public:
   TDemoTable(const std::string& dir, const std::string& file, const std::vector<TColumn>& columns)
       : dir_(dir), file_(file) {
-    TDbfBuild build(dir + file);
+    TDbfBuild build(dir + file, io_);
     for (const TColumn& c : columns) build.AddField(c.name, c.type, c.length, c.decimals);
     build.Build();
-    table_ = std::make_unique<TTableHandler>(build.path(), false, true);
+    table_ = std::make_unique<TTableHandler>(build.path(), false, true, io_);
     table_->Open();
     table_->SetLockProtocol(TxLokProtocol::ClipLock);
   }
@@ -229,6 +205,8 @@ class TDemoTable {
   }
 
  private:
+  // Appends flush the files after every record, which a generator does not need.
+  NoSyncFileIo io_;
   std::string dir_, file_;
   std::unique_ptr<TTableHandler> table_;
   size_t rows_ = 0, indexes_ = 0;
@@ -581,8 +559,6 @@ int Demo(const std::vector<std::string>& args) {
       return 1;
     }
   }
-  TNoSyncIo io;
-  const ScopedFileIo scoped(io);
   shop.dir = dir.string() + "/";
   WriteClubs(shop);
   WriteShoppers(shop);

@@ -36,14 +36,25 @@ int Index(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Each file is built again from the definition in its own header, which an index marked
+// invalid or otherwise damaged keeps; --key (with --for, --unique, --descending) stands in
+// for a header that is lost.
 int Reindex(const std::vector<std::string>& args) {
-  const ParsedArgs a = ParseArgs(args, {});
+  const ParsedArgs a = ParseArgs(
+      args, {{"--key", true}, {"--for", true}, {"--unique", false}, {"--descending", false}});
   if (a.positional.size() < 2) throw UsageError("reindex needs TABLE FILE.ntx...");
   auto t = OpenHandler(a.positional[0], true);
-  IndexOptions options;
-  options.files.assign(a.positional.begin() + 1, a.positional.end());
-  ApplyIndexOptions(*t, options);
-  t->Reindex();
+  const TIndexDefinition given{a.Value("--key"), a.Value("--for"), a.Has("--unique"),
+                               !a.Has("--descending")};
+  for (size_t i = 1; i < a.positional.size(); ++i) {
+    try {
+      t->ReindexFile(Absolute(a.positional[i]), a.Has("--key") ? &given : nullptr);
+    } catch (const EXbError& e) {
+      if (e.kind() != XbErrorKind::kCorrupted || a.Has("--key")) throw;
+      throw EXbError(e.kind(), std::string(e.what()) +
+                                   " (its header holds no key expression: give --key EXPR)");
+    }
+  }
   return 0;
 }
 
@@ -140,8 +151,12 @@ int PackOrZap(std::vector<std::string> args, bool pack) {
 void RegisterIndexCommands(CommandRegistry& registry) {
   registry.Add({"index", "index TABLE FILE.ntx KEYEXPR [--for EXPR] [--unique] [--descending]",
                 "build an NTX index of the table's records", Index});
-  registry.Add(
-      {"reindex", "reindex TABLE FILE.ntx...", "rebuild NTX indexes from the table", Reindex});
+  registry.Add({"reindex",
+                "reindex TABLE FILE.ntx... [--key EXPR [--for EXPR] [--unique] [--descending]]",
+                "rebuild NTX indexes from the table, each with the definition in its own header "
+                "(damaged and invalid indexes included); --key gives the definition of an "
+                "index whose header is lost",
+                Reindex});
   registry.Add({"keys", "keys FILE.ntx [--table TABLE]",
                 "every entry of the index in order, one \"key¦recno\" line each; with --table "
                 "through the order's navigation",

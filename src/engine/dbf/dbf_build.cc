@@ -2,6 +2,7 @@
 
 #include <fmt/printf.h>
 
+#include <chrono>
 #include <ctime>
 #include <vector>
 
@@ -31,8 +32,8 @@ constexpr uint32_t kMaxFieldPosition = 65520;  // exclusive
 
 }  // namespace
 
-TDbfBuild::TDbfBuild(std::string_view file_name)
-    : path_(WithDefaultExtension(std::string(Trim(file_name)), ".DBF")) {}
+TDbfBuild::TDbfBuild(std::string_view file_name, FileIo& io)
+    : io_(io), path_(WithDefaultExtension(std::string(Trim(file_name)), ".DBF")) {}
 
 void TDbfBuild::AddField(std::string_view name, char type, uint32_t length, uint32_t decimals) {
   Field f;
@@ -82,7 +83,7 @@ void TDbfBuild::Build() {
     throw EXbError(fmt::sprintf("Record too long for table %s", path_));
 
   std::vector<uint8_t> bytes(header_length + 1, 0);
-  const std::time_t now = std::time(nullptr);
+  const std::time_t now = std::chrono::system_clock::to_time_t(io_.Now());
   std::tm tm{};
   localtime_r(&now, &tm);
   bytes[0] = has_memo_ ? 0x83 : 0x03;
@@ -102,12 +103,12 @@ void TDbfBuild::Build() {
   bytes[header_length - 1] = 0x0D;
   bytes[header_length] = 0x1A;
 
-  TDiskFile file(path_, false, true);
+  TDiskFile file(path_, false, true, io_);
   file.Create();
   file.Write(bytes.data(), bytes.size(), 0);
   file.Close();
   if (has_memo_) {
-    TMemoFile memo(ChangeFileExtension(file.path(), ".dbt"), false, true);
+    TMemoFile memo(ChangeFileExtension(file.path(), ".dbt"), false, true, io_);
     memo.CreateMemo(FileBaseName(file.path()));
   }
   path_ = file.path();

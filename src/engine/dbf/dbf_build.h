@@ -8,12 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/dbf/file_io.h"
+
 namespace fidora {
 
 class TDbfBuild {
  public:
-  // The name is trimmed; ".DBF" is added when it has no extension.
-  explicit TDbfBuild(std::string_view file_name);
+  // The name is trimmed; ".DBF" is added when it has no extension. The files are made
+  // through io, which must outlive the build.
+  explicit TDbfBuild(std::string_view file_name, FileIo& io = SystemFileIo());
 
   // Name upper-cased and cut to 10 characters, type upper-cased. M, B and G become 10,0
   // (and make it a memo table), D 8,0, L 1,0; C takes 1..65535 (the high byte goes into the
@@ -36,6 +39,7 @@ class TDbfBuild {
     uint32_t length;
   };
 
+  FileIo& io_;
   std::string path_;
   std::vector<Field> fields_;
   uint32_t record_length_ = 1;

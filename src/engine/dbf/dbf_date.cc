@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <chrono>
 #include <ctime>
 
 namespace fidora {
@@ -109,8 +110,8 @@ std::string TxDBFDate::DayToDisplay(int64_t day_number) const {
   return fmt::format("{:02d}/{:02d}/{:04d}", d, m, y);
 }
 
-int64_t TxDBFDate::Today() const {
-  const std::time_t now = std::time(nullptr);
+int64_t TxDBFDate::Today(FileIo& io) const {
+  const std::time_t now = std::chrono::system_clock::to_time_t(io.Now());
   std::tm local{};
   localtime_r(&now, &local);
   return EncodeDay(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);

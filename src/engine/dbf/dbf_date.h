@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/dbf/file_io.h"
+
 namespace fidora {
 
 class TxDBFDate {
@@ -36,8 +38,8 @@ class TxDBFDate {
   std::string DisplayFormat() const { return "DD/MM/YYYY"; }
   // Day number to display text; blanks as wide as the format for a day number <= 0.
   std::string DayToDisplay(int64_t day_number) const;
-  // Today's day number (local time).
-  int64_t Today() const;
+  // Today's day number (local time) by io's clock.
+  int64_t Today(FileIo& io = SystemFileIo()) const;
   // Day of the week, 1 = Sunday .. 7 = Saturday; 0 for a day number <= 0.
   int DayOfWeek(int64_t day_number) const;
 };

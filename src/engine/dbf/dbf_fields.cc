@@ -48,8 +48,9 @@ int TDbfFields::FieldIndex(std::string_view name) const {
 int TDbfFields::FieldNo(std::string_view name) const {
   const int n = FieldIndex(name);
   if (n == 0)
-    throw EXbError(
-        fmt::sprintf("There is no field name %s", path() + "->" + std::string(TrimTrailingBlanks(name))));
+    throw EXbError(XbErrorKind::kNotFound,
+                   fmt::sprintf("There is no field name %s",
+                                path() + "->" + std::string(TrimTrailingBlanks(name))));
   return n;
 }
 
@@ -210,7 +211,8 @@ int64_t TDbfFields::GetDate(int n) const {
   int64_t day = 0;
   const std::string_view raw = FieldRaw(n);
   if (!TxDBFDate::Instance().FieldToDay(raw, &day))
-    throw EXbError(fmt::sprintf("Invalid date in field %s", TableFieldArg(*f, TrimTrailingBlanks(raw))));
+    throw EXbError(
+        fmt::sprintf("Invalid date in field %s", TableFieldArg(*f, TrimTrailingBlanks(raw))));
   return day;
 }
 
@@ -252,7 +254,8 @@ void TDbfFields::SetLogical(std::string_view name, bool value) {
 
 int64_t TDbfFields::BlockOf(const TDbfFieldDef& f) const {
   const std::optional<double> v = ParseDbfNumber(FieldRaw(static_cast<int>(f.number)));
-  return v && *v > 0 ? static_cast<int64_t>(*v) : 0;
+  // A number no memo block can have (beyond 32 bits, or not finite) names no memo.
+  return v && *v > 0 && *v <= UINT32_MAX ? static_cast<int64_t>(*v) : 0;
 }
 
 std::string TDbfFields::GetMemo(int n) const {

@@ -79,7 +79,6 @@ class TDbfFields : public TDbfFile {
   void Delete();
   void Recall();
 
-  static bool IsMemoType(char type) { return type == 'M' || type == 'B' || type == 'G'; }
   static bool IsNumberType(char type) { return type == 'N' || type == 'F'; }
 
  private:

@@ -1,7 +1,6 @@
 #include "engine/dbf/dbf_file.h"
 
 #include <fmt/printf.h>
-#include <sys/time.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include "engine/dbf/dbf_date.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/memo_file.h"
+#include "engine/dbf/pack_files.h"
 #include "engine/dbf/xb_error.h"
 
 namespace fidora {
@@ -37,16 +37,16 @@ struct Now {
   uint32_t stamp = 0;
 };
 
-Now LocalNow() {
-  timeval tv{};
-  gettimeofday(&tv, nullptr);
+Now LocalNow(FileIo& io) {
+  const auto since_epoch = io.Now().time_since_epoch();
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count();
   Now now;
-  const time_t secs = tv.tv_sec;
+  const time_t secs = static_cast<time_t>(ms / 1000);
   localtime_r(&secs, &now.tm);
   const auto hour = static_cast<uint32_t>(now.tm.tm_hour);
   const auto minute = static_cast<uint32_t>(now.tm.tm_min);
   const auto second = static_cast<uint32_t>(now.tm.tm_sec);
-  const auto millisecond = static_cast<uint32_t>(tv.tv_usec / 1000);
+  const auto millisecond = static_cast<uint32_t>(ms % 1000);
   now.stamp = ((hour * 64 + minute) * 64 + second) * 1024 + millisecond;
   return now;
 }
@@ -59,8 +59,8 @@ void PutDate(uint8_t* p, const std::tm& tm) {
 
 }  // namespace
 
-TDbfFile::TDbfFile(const std::string& path, bool shared, bool read_write)
-    : TDiskFile(WithDefaultExtension(path, ".DBF"), shared, read_write) {}
+TDbfFile::TDbfFile(const std::string& path, bool shared, bool read_write, FileIo& io)
+    : TDiskFile(WithDefaultExtension(path, ".DBF"), shared, read_write, io) {}
 
 TDbfFile::~TDbfFile() {
   try {
@@ -89,6 +89,12 @@ void TDbfFile::Open() {
   TDiskFile::Open();
   try {
     ReadHeaderAndFields();
+    // A pack stopped between its renames left the packed table with the old memo file.
+    for (const TDbfFieldDef& f : fields_)
+      if (IsMemoType(f.type)) {
+        FinishPackedMemoSwitch(path(), io());
+        break;
+      }
   } catch (...) {
     TDiskFile::Close();
     throw;
@@ -105,20 +111,22 @@ void TDbfFile::Open() {
 
 void TDbfFile::ReadHeaderAndFields() {
   if (Read(header_, kHeaderSize, 0) != kHeaderSize)
-    throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
+    throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
   if (!KnownVersion(header_[0]))
-    throw EXbError(fmt::sprintf("Table Header for %s is invalid", path()));
-  if (header_[15] != 0) throw EXbError(fmt::sprintf("No Password for encrypted file %s", path()));
+    throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Table Header for %s is invalid", path()));
+  if (header_[15] != 0)
+    throw EXbError(XbErrorKind::kAccessDenied,
+                   fmt::sprintf("No Password for encrypted file %s", path()));
   record_count_ = GetU32(header_ + 4);
   header_length_ = GetU16(header_ + 8);
   record_length_ = GetU16(header_ + 10);
   // Lengths that cannot hold a descriptor terminator or a deletion flag would make every
   // offset below meaningless.
   if (header_length_ < kHeaderSize + 1 || record_length_ < 1)
-    throw EXbError(fmt::sprintf("Table Header for %s is invalid", path()));
+    throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Table Header for %s is invalid", path()));
   std::vector<uint8_t> block(header_length_ - kHeaderSize - 1);
   if (Read(block.data(), block.size(), kHeaderSize) != block.size())
-    throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
+    throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
   ParseFields(block);
   record_.assign(record_length_ + 1, ' ');
   record_[record_length_] = 0x1A;
@@ -148,7 +156,8 @@ void TDbfFile::ParseFields(const std::vector<uint8_t>& block) {
     offset += f.length;
     // A field reaching past the record would read and write beyond the record buffer.
     if (offset > record_length_)
-      throw EXbError(fmt::sprintf("Table Header for %s is invalid", path()));
+      throw EXbError(XbErrorKind::kCorrupted,
+                     fmt::sprintf("Table Header for %s is invalid", path()));
     fields_.push_back(std::move(f));
   }
 }
@@ -184,7 +193,7 @@ void TDbfFile::Rename(const std::string& new_name) {
   memo_.reset();
   TDiskFile::Rename(new_path);
   // The memo file follows the table, whether or not it was in use.
-  TMemoFile memo(old_memo, shared(), read_write());
+  TMemoFile memo(old_memo, shared(), read_write(), io());
   if (memo.exists()) {
     memo.Open();
     memo.Rename(ChangeFileExtension(path(), ".dbt"));
@@ -206,14 +215,15 @@ void TDbfFile::RefreshHeader() {
   if (!shared() || !is_open() || file_locked_) return;
   uint8_t fresh[kHeaderSize];
   if (Read(fresh, kHeaderSize, 0) != kHeaderSize)
-    throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
+    throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
   std::memcpy(header_ + 4, fresh + 4, 4);
   std::memcpy(header_ + 16, fresh + 16, 4);
   record_count_ = GetU32(header_ + 4);
 }
 
 void TDbfFile::ThrowRecordNumber(int64_t n) const {
-  throw EXbError(fmt::sprintf("Record number %d is not in table %s", n, path()));
+  throw EXbError(XbErrorKind::kNotFound,
+                 fmt::sprintf("Record number %d is not in table %s", n, path()));
 }
 
 bool TDbfFile::ReadRecord(int64_t n) {
@@ -256,7 +266,7 @@ bool TDbfFile::ReadRecord(int64_t n) {
   }
   const auto rec = static_cast<uint32_t>(n);
   if (Read(record_.data(), record_length_, RecordOffset(rec)) != record_length_)
-    throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
+    throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
   recno_ = rec;
   bof_ = eof_ = false;
   std::fill(modified_.begin(), modified_.end(), 0);
@@ -274,15 +284,23 @@ void TDbfFile::WriteRecord(uint32_t n) {
   if (n < 1 || n > record_count_) ThrowRecordNumber(n);
   if (before_recno_ != n) {
     if (Read(before_.data(), record_length_, RecordOffset(n)) != record_length_)
-      throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
+      throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
     before_recno_ = n;
   }
-  header_dirty_ = true;
-  Write(record_.data(), record_length_, RecordOffset(n));
-  recno_ = n;
-  TouchHeader();
-  RecordWritten(n);
-  if (auto_flush_) Flush();
+  bool written = false;
+  try {
+    BeforeRecordWrite(n);
+    header_dirty_ = true;
+    Write(record_.data(), record_length_, RecordOffset(n));
+    written = true;
+    recno_ = n;
+    TouchHeader();
+    RecordWritten(n);
+    if (auto_flush_) Flush();
+  } catch (...) {
+    RecordWriteFailed(written);
+    throw;
+  }
   KeepBeforeImage(n);
 }
 
@@ -291,6 +309,7 @@ uint32_t TDbfFile::AppendRecord() {
   try {
     header_dirty_ = true;
     RefreshHeader();
+    BeforeAppend();
     record_[0] = ' ';
     const uint32_t old_count = record_count_;
     const uint32_t n = old_count + 1;
@@ -321,7 +340,7 @@ uint32_t TDbfFile::AppendRecord() {
 void TDbfFile::WriteHeader(bool force) {
   if (!read_write() || !header_dirty_ || !is_open()) return;
   if (file_locked_ && !force) return;
-  const Now now = LocalNow();
+  const Now now = LocalNow(io());
   uint8_t h[kHeaderSize];
   std::memcpy(h, header_, kHeaderSize);
   PutDate(h + 1, now.tm);
@@ -337,7 +356,7 @@ void TDbfFile::WriteHeader(bool force) {
 
 void TDbfFile::TouchHeader() {
   if (!read_write() || !header_dirty_ || file_locked_ || !is_open()) return;
-  const Now now = LocalNow();
+  const Now now = LocalNow(io());
   uint8_t stamp[8];
   PutU32(stamp, now.stamp);
   PutU32(stamp + 4, user_id_);
@@ -397,8 +416,8 @@ void TDbfFile::SetLockProtocol(TxLokProtocol protocol) {
 
 TMemoFile& TDbfFile::Memo() const {
   if (!memo_) {
-    auto memo =
-        std::make_unique<TMemoFile>(ChangeFileExtension(path(), ".dbt"), shared(), read_write());
+    auto memo = std::make_unique<TMemoFile>(ChangeFileExtension(path(), ".dbt"), shared(),
+                                            read_write(), io());
     memo->SetLockProtocol(protocol_);
     memo->Open();
     memo_ = std::move(memo);

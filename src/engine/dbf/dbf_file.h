@@ -41,8 +41,8 @@ class TDbfFile : public TDiskFile {
  public:
   static constexpr size_t kHeaderSize = 32;
 
-  // A closed table; ".DBF" is added when the name has no extension.
-  TDbfFile(const std::string& path, bool shared, bool read_write);
+  // A closed table; ".DBF" is added when the name has no extension. Its memo file uses io too.
+  TDbfFile(const std::string& path, bool shared, bool read_write, FileIo& io = SystemFileIo());
   ~TDbfFile() override;
 
   // Opens and checks the header ("File %s could not be found", "Error on Read of file %s",
@@ -105,6 +105,7 @@ class TDbfFile : public TDiskFile {
   // Last update date from header bytes 1-3 (year counted from 1900 when below 80).
   int64_t last_update() const;
   const std::vector<TDbfFieldDef>& field_defs() const { return fields_; }
+  static bool IsMemoType(char type) { return type == 'M' || type == 'B' || type == 'G'; }
   // Base name of the table file ("TRACKER"), as error texts name it.
   std::string table_name() const;
 
@@ -137,6 +138,13 @@ class TDbfFile : public TDiskFile {
   // recno is 0 for a new record.
   virtual void RecordWritten(uint32_t recno) { (void)recno; }
   virtual void FilesFlushed() {}
+  // Before record n is written over (its before-image is loaded), and when that write then
+  // failed (record_written: after the record itself went out).
+  virtual void BeforeRecordWrite(uint32_t n) { (void)n; }
+  virtual void RecordWriteFailed(bool record_written) { (void)record_written; }
+  // During an append, under the header lock, with the record count just re-read, before the
+  // new record (which the record buffer holds) is written.
+  virtual void BeforeAppend() {}
   // True while an index file is open in the handler's first slot (Default record locks).
   virtual bool IndexInFirstSlot() const { return false; }
 

@@ -6,11 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
-#include <thread>
 
-#include "engine/dbf/file_io.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/open_file_list.h"
 #include "engine/dbf/xb_error.h"
@@ -18,20 +15,15 @@
 namespace fidora {
 namespace {
 
-void SleepMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-bool PathExists(const std::string& path) {
-  return ::access(path.c_str(), F_OK) == 0;
-}
-
 constexpr uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
 
 }  // namespace
 
-TDiskFile::TDiskFile(const std::string& path, bool shared, bool read_write)
-    : shared_(shared), read_write_(read_write) {
+// How often an open follows its name to a file that was renamed over it meanwhile.
+constexpr int kReplacedRetries = 3;
+
+TDiskFile::TDiskFile(const std::string& path, bool shared, bool read_write, FileIo& io)
+    : io_(io), shared_(shared), read_write_(read_write) {
   SetPath(path);
 }
 
@@ -40,8 +32,8 @@ TDiskFile::~TDiskFile() {
 }
 
 void TDiskFile::SetPath(const std::string& path) {
-  path_ = ResolveFileName(path);
-  exists_ = PathExists(path_);
+  path_ = ResolveFileName(path, io_);
+  exists_ = io_.Exists(path_);
 }
 
 short TDiskFile::OsLockType() const {
@@ -49,7 +41,7 @@ short TDiskFile::OsLockType() const {
 }
 
 void TDiskFile::CloseHandle() {
-  if (fd_ >= 0) CurrentFileIo().Close(fd_);
+  if (fd_ >= 0) io_.Close(fd_);
   fd_ = -1;
 }
 
@@ -71,13 +63,21 @@ void TDiskFile::Close() {
 
 void TDiskFile::Open() {
   if (!closed_) return;
-  if (!exists_) throw EXbError(fmt::sprintf("File %s could not be found", path_));
-  FileIo& io = CurrentFileIo();
-  const int fd = io.Open(path_, read_write_ ? O_RDWR : O_RDONLY, 0);
-  if (fd < 0) throw EXbError(fmt::sprintf("Access denied to file %s", path_));
-  if (io.Flock(fd, (shared_ ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
-    io.Close(fd);
-    throw EXbError(fmt::sprintf("Access denied to file %s", path_));
+  if (!exists_)
+    throw EXbError(XbErrorKind::kNotFound, fmt::sprintf("File %s could not be found", path_));
+  int fd = -1;
+  for (int attempt = 0;; ++attempt) {
+    fd = io_.Open(path_, read_write_ ? O_RDWR : O_RDONLY, 0);
+    if (fd < 0)
+      throw EXbError(XbErrorKind::kAccessDenied, fmt::sprintf("Access denied to file %s", path_));
+    if (io_.Flock(fd, (shared_ ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+      io_.Close(fd);
+      throw EXbError(XbErrorKind::kAccessDenied, fmt::sprintf("Access denied to file %s", path_));
+    }
+    // A rebuild that renamed a new file over the name between the open and the share lock
+    // left this handle on the old file: open the name again.
+    if (attempt == kReplacedRetries || io_.SameFile(fd, path_)) break;
+    io_.Close(fd);
   }
   fd_ = fd;
   position_ = 0;
@@ -89,13 +89,14 @@ void TDiskFile::Open() {
 
 void TDiskFile::Create() {
   Close();
-  FileIo& io = CurrentFileIo();
+  FileIo& io = io_;
   // Not O_TRUNC: a file that another program still has open must not be emptied under it.
   const int fd = io.Open(path_, O_RDWR | O_CREAT, 0666);
-  if (fd < 0) throw EXbError(fmt::sprintf("Access denied to file %s", path_));
+  if (fd < 0)
+    throw EXbError(XbErrorKind::kAccessDenied, fmt::sprintf("Access denied to file %s", path_));
   if (io.Flock(fd, LOCK_EX | LOCK_NB) != 0 || io.Truncate(fd, 0) != 0) {
     io.Close(fd);
-    throw EXbError(fmt::sprintf("Access denied to file %s", path_));
+    throw EXbError(XbErrorKind::kAccessDenied, fmt::sprintf("Access denied to file %s", path_));
   }
   io.Close(fd);
   exists_ = true;
@@ -104,16 +105,33 @@ void TDiskFile::Create() {
 
 uint64_t TDiskFile::Size() {
   int64_t size = 0;
-  if (closed_ || CurrentFileIo().FileSize(fd_, &size) != 0)
-    throw EXbError(fmt::sprintf("Error getting FileSize for file %s", path_));
+  if (closed_ || io_.FileSize(fd_, &size) != 0)
+    throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error getting FileSize for file %s", path_));
   return static_cast<uint64_t>(size);
 }
 
 void TDiskFile::Flush() {
   if (closed_) return;
-  if (CurrentFileIo().DataSync(fd_) != 0)
-    throw EXbError(fmt::sprintf("Error on Flush for file %s", path_));
+  if (io_.DataSync(fd_) != 0)
+    throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error on Flush for file %s", path_));
   dirty_ = false;
+}
+
+void TDiskFile::SyncDirectory() {
+  if (io_.SyncDirectory(path_.substr(0, path_.rfind('/') + 1)) != 0)
+    throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error on Flush for file %s", path_));
+}
+
+bool TDiskFile::TryExclusiveUse() {
+  if (!shared_) return true;
+  if (closed_) return false;
+  if (io_.Flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+    shared_ = false;
+    return true;
+  }
+  // A refused conversion may have dropped the shared lock: take it again.
+  io_.Flock(fd_, LOCK_SH | LOCK_NB);
+  return false;
 }
 
 void TDiskFile::ReleaseLocks() {
@@ -146,12 +164,12 @@ bool TDiskFile::LockRange(uint64_t offset, uint64_t length) {
       ++lock_count_;
       return true;
     }
-    throw EXbError(fmt::sprintf("Another lock active on file %s", path_));
+    throw EXbError(XbErrorKind::kLock, fmt::sprintf("Another lock active on file %s", path_));
   }
   if (closed_ || offset > kMaxOffset || length > kMaxOffset) return false;
   locked_ = range;
-  if (CurrentFileIo().LockRange(fd_, OsLockType(), static_cast<int64_t>(offset),
-                                static_cast<int64_t>(length)) != 0)
+  if (io_.LockRange(fd_, OsLockType(), static_cast<int64_t>(offset),
+                    static_cast<int64_t>(length)) != 0)
     return false;
   lock_count_ = 1;
   return true;
@@ -160,9 +178,9 @@ bool TDiskFile::LockRange(uint64_t offset, uint64_t length) {
 bool TDiskFile::Unlock() {
   if (lock_count_ <= 0) return true;
   if (shared_ && lock_count_ == 1 && !closed_) {
-    if (CurrentFileIo().LockRange(fd_, F_UNLCK, static_cast<int64_t>(locked_.offset),
-                                  static_cast<int64_t>(locked_.length)) != 0)
-      throw EXbError(fmt::sprintf("Error in Unlock of file %s", path_));
+    if (io_.LockRange(fd_, F_UNLCK, static_cast<int64_t>(locked_.offset),
+                      static_cast<int64_t>(locked_.length)) != 0)
+      throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error in Unlock of file %s", path_));
   }
   --lock_count_;
   return true;
@@ -171,48 +189,48 @@ bool TDiskFile::Unlock() {
 bool TDiskFile::TryOsLock(TLockRange range) {
   if (!shared_) return true;
   if (closed_) return false;
-  return CurrentFileIo().LockRange(fd_, OsLockType(), static_cast<int64_t>(range.offset),
-                                   static_cast<int64_t>(range.length)) == 0;
+  return io_.LockRange(fd_, OsLockType(), static_cast<int64_t>(range.offset),
+                       static_cast<int64_t>(range.length)) == 0;
 }
 
 void TDiskFile::OsLockRetried(TLockRange range) {
   const int attempts = lock_retry_ms_ > 0 ? lock_timeout_ms_ / lock_retry_ms_ : 1;
   for (int i = 0; i < attempts; ++i) {
     if (TryOsLock(range)) return;
-    if (i + 1 < attempts) SleepMs(lock_retry_ms_);
+    if (i + 1 < attempts) Pause(lock_retry_ms_);
   }
-  throw EXbError(fmt::sprintf("Can not Lock file %s", path_));
+  throw EXbError(XbErrorKind::kLock, fmt::sprintf("Can not Lock file %s", path_));
 }
 
 void TDiskFile::OsUnlock(TLockRange range) {
   if (!shared_ || closed_) return;
-  CurrentFileIo().LockRange(fd_, F_UNLCK, static_cast<int64_t>(range.offset),
-                            static_cast<int64_t>(range.length));
+  io_.LockRange(fd_, F_UNLCK, static_cast<int64_t>(range.offset),
+                static_cast<int64_t>(range.length));
 }
 
 bool TDiskFile::LockRangeRetried(TLockRange range) {
   const int attempts = lock_retry_ms_ > 0 ? lock_timeout_ms_ / lock_retry_ms_ : 1;
   for (int i = 0; i < attempts; ++i) {
     if (LockRange(range.offset, range.length)) return true;
-    if (i + 1 < attempts) SleepMs(lock_retry_ms_);
+    if (i + 1 < attempts) Pause(lock_retry_ms_);
   }
   return false;
 }
 
 size_t TDiskFile::Read(void* buffer, size_t count, uint64_t offset) {
   if (offset > kMaxOffset)
-    throw EXbError(
-        fmt::sprintf("Error %d in FileSeek of file %s at block %d", EINVAL, path_, offset));
+    throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error %d in FileSeek of file %s at block %d",
+                                                  EINVAL, path_, offset));
   auto* out = static_cast<char*>(buffer);
   int error = EBADF;
   for (int attempt = 0; attempt <= io_retries_; ++attempt) {
-    if (attempt > 0) SleepMs(io_retry_ms_);
+    if (attempt > 0) Pause(io_retry_ms_);
     if (closed_) break;
     size_t done = 0;
     bool failed = false;
     while (done < count) {
       const ssize_t n =
-          CurrentFileIo().PRead(fd_, out + done, count - done, static_cast<int64_t>(offset + done));
+          io_.PRead(fd_, out + done, count - done, static_cast<int64_t>(offset + done));
       if (n < 0) {
         error = errno;
         failed = true;
@@ -226,24 +244,25 @@ size_t TDiskFile::Read(void* buffer, size_t count, uint64_t offset) {
       return done;
     }
   }
-  throw EXbError(fmt::sprintf("Error %d in Read of file %s at block %d", error, path_, offset));
+  throw EXbError(XbErrorKind::kIO,
+                 fmt::sprintf("Error %d in Read of file %s at block %d", error, path_, offset));
 }
 
 void TDiskFile::Write(const void* buffer, size_t count, uint64_t offset) {
   if (offset > kMaxOffset)
-    throw EXbError(
-        fmt::sprintf("Error %d in FileSeek of file %s at block %d", EINVAL, path_, offset));
+    throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error %d in FileSeek of file %s at block %d",
+                                                  EINVAL, path_, offset));
   const auto* in = static_cast<const char*>(buffer);
   int error = EBADF;
   for (int attempt = 0; attempt <= io_retries_; ++attempt) {
-    if (attempt > 0) SleepMs(io_retry_ms_);
+    if (attempt > 0) Pause(io_retry_ms_);
     if (closed_) break;
     // Every attempt writes the whole buffer again: a part written before a failure is
     // simply overwritten with the same bytes.
     size_t done = 0;
     while (done < count) {
       const ssize_t n =
-          CurrentFileIo().PWrite(fd_, in + done, count - done, static_cast<int64_t>(offset + done));
+          io_.PWrite(fd_, in + done, count - done, static_cast<int64_t>(offset + done));
       if (n <= 0) {
         error = n < 0 ? errno : ENOSPC;
         break;
@@ -256,7 +275,8 @@ void TDiskFile::Write(const void* buffer, size_t count, uint64_t offset) {
       return;
     }
   }
-  throw EXbError(fmt::sprintf("Error %d in Write of file %s at block %d", error, path_, offset));
+  throw EXbError(XbErrorKind::kIO,
+                 fmt::sprintf("Error %d in Write of file %s at block %d", error, path_, offset));
 }
 
 void TDiskFile::Rename(const std::string& new_name) {
@@ -266,10 +286,10 @@ void TDiskFile::Rename(const std::string& new_name) {
                                  : new_name;
   const bool was_open = !closed_;
   Close();
-  const std::string new_path = ResolveFileName(target);
-  if (CurrentFileIo().Rename(old_path, new_path) != 0) {
+  const std::string new_path = ResolveFileName(target, io_);
+  if (io_.Rename(old_path, new_path) != 0) {
     if (was_open) Open();
-    throw EXbError(fmt::sprintf("Error on Rename of file %s", old_path));
+    throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error on Rename of file %s", old_path));
   }
   SetPath(new_path);
   if (was_open) Open();
@@ -279,10 +299,10 @@ void TDiskFile::StatusNotice(long, long, long) {}
 
 void TDiskFile::Truncate(uint64_t length) {
   if (!read_write_ || !HasFullAccess())
-    throw EXbError(fmt::sprintf("%s requires full access to file %s", "Truncate", path_));
-  if (closed_ || length > kMaxOffset ||
-      CurrentFileIo().Truncate(fd_, static_cast<int64_t>(length)) != 0)
-    throw EXbError(fmt::sprintf("Error in Truncate of file %s", path_));
+    throw EXbError(XbErrorKind::kAccessDenied,
+                   fmt::sprintf("%s requires full access to file %s", "Truncate", path_));
+  if (closed_ || length > kMaxOffset || io_.Truncate(fd_, static_cast<int64_t>(length)) != 0)
+    throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error in Truncate of file %s", path_));
 }
 
 }  // namespace fidora

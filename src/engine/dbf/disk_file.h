@@ -3,13 +3,15 @@
 // holds at most one byte-range lock at a time with a nesting count. Derived classes (table,
 // memo and index files) add their lock operations on top. Every failure raises EXbError with
 // the system's text and the file's path; the file then stays open with its lock state as it
-// was. All calls to the operating system go through the FileIo seam (file_io.h).
+// was. All calls to the operating system go through the FileIo handed in (file_io.h), which
+// must outlive the object.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "engine/dbf/file_io.h"
 #include "engine/dbf/lock_protocol.h"
 
 namespace fidora {
@@ -19,7 +21,7 @@ class TDiskFile {
   // Makes a closed file object. A relative path is made absolute against the current
   // directory, and each component is resolved without regard to case (file_names.h).
   // Whether the file exists is looked up now; shared and read-write are fixed for its life.
-  TDiskFile(const std::string& path, bool shared, bool read_write);
+  TDiskFile(const std::string& path, bool shared, bool read_write, FileIo& io = SystemFileIo());
   virtual ~TDiskFile();
   TDiskFile(const TDiskFile&) = delete;
   TDiskFile& operator=(const TDiskFile&) = delete;
@@ -44,6 +46,8 @@ class TDiskFile {
   // Closes, renames (a name without "/" stays in the same directory) and reopens.
   virtual void Rename(const std::string& new_name);
   // Opens the file, which must exist; refused share modes raise "Access denied to file %s".
+  // When the name was given to another file while opening (a rebuild renamed a new file over
+  // it), the new file is opened.
   virtual void Open();
   // Creates the file empty (or empties it, when no other open holds it), then opens it.
   virtual void Create();
@@ -60,6 +64,12 @@ class TDiskFile {
   void IncLockCount() { ++lock_count_; }
   // Exclusive file, or a shared one holding the full lock.
   bool HasFullAccess() const;
+  // One attempt to make this open the only one of the file (its share mode becomes
+  // exclusive); false, keeping the shared mode, while another open holds the file.
+  bool TryExclusiveUse();
+  // Makes the entries of the file's directory durable (after a rename or a create);
+  // "Error on Flush for file %s" on failure.
+  void SyncDirectory();
 
   // Locks taken at the operating system outside the nesting count (header, memo and index
   // locks). On an exclusive file they succeed without a call. TryOsLock makes one attempt;
@@ -71,6 +81,7 @@ class TDiskFile {
   // Lock through the nesting count, tried every lock-retry interval until the timeout.
   bool LockRangeRetried(TLockRange range);
 
+  FileIo& io() const { return io_; }
   const std::string& path() const { return path_; }
   bool exists() const { return exists_; }
   bool shared() const { return shared_; }
@@ -97,7 +108,9 @@ class TDiskFile {
   friend class TOpenFileList;
   short OsLockType() const;
   void CloseHandle();
+  void Pause(int ms) { io_.SleepFor(std::chrono::milliseconds(ms)); }
 
+  FileIo& io_;
   std::string path_;
   bool exists_ = false;
   bool shared_;

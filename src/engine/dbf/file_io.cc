@@ -1,5 +1,6 @@
 #include "engine/dbf/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/file.h>
@@ -7,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+#include <thread>
 
 namespace fidora {
 namespace {
@@ -57,31 +60,58 @@ class PosixFileIo final : public FileIo {
     while (rc < 0 && errno == EINTR);
     return rc;
   }
+  bool SameFile(int fd, const std::string& path) override {
+    struct stat open_file {
+    }, named{};
+    if (::fstat(fd, &open_file) != 0 || ::stat(path.c_str(), &named) != 0) return false;
+    return open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+  }
+  bool Exists(const std::string& path) override {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+  }
   int Rename(const std::string& from, const std::string& to) override {
     return ::rename(from.c_str(), to.c_str());
   }
   int Unlink(const std::string& path) override { return ::unlink(path.c_str()); }
+  int ListDirectory(const std::string& dir, std::vector<std::string>* names) override {
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.empty() ? "/" : dir.c_str()), ::closedir);
+    if (!d) return -1;
+    names->clear();
+    while (const dirent* e = ::readdir(d.get())) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names->push_back(name);
+    }
+    return 0;
+  }
+  std::string CurrentDirectory() override {
+    std::vector<char> buf(4096);
+    while (!::getcwd(buf.data(), buf.size())) {
+      if (errno != ERANGE) return "/";
+      buf.resize(buf.size() * 2);
+    }
+    return buf.data();
+  }
+  int SyncDirectory(const std::string& dir) override {
+    const int fd = Open(dir.empty() ? "/" : dir, O_RDONLY | O_DIRECTORY, 0);
+    if (fd < 0) return -1;
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return rc;
+  }
+  void SleepFor(std::chrono::milliseconds duration) override {
+    std::this_thread::sleep_for(duration);
+  }
+  std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
 };
-
-FileIo* g_current = nullptr;
 
 }  // namespace
 
 FileIo& SystemFileIo() {
   static PosixFileIo io;
   return io;
-}
-
-FileIo& CurrentFileIo() {
-  return g_current ? *g_current : SystemFileIo();
-}
-
-ScopedFileIo::ScopedFileIo(FileIo& io) : previous_(g_current) {
-  g_current = &io;
-}
-
-ScopedFileIo::~ScopedFileIo() {
-  g_current = previous_;
 }
 
 }  // namespace fidora

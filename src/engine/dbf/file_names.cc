@@ -1,10 +1,5 @@
 #include "engine/dbf/file_names.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <memory>
 #include <vector>
 
 #include "engine/dbf/ansi_case.h"
@@ -12,35 +7,20 @@
 namespace fidora {
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
 // The entry of dir whose name equals name without regard to case, or "" when none does.
-std::string FindCaseVariant(const std::string& dir, const std::string& name) {
-  std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.empty() ? "/" : dir.c_str()), ::closedir);
-  if (!d) return {};
-  while (const dirent* e = ::readdir(d.get())) {
-    if (AnsiSameText(e->d_name, name)) return e->d_name;
-  }
+std::string FindCaseVariant(FileIo& io, const std::string& dir, const std::string& name) {
+  std::vector<std::string> names;
+  if (io.ListDirectory(dir.empty() ? "/" : dir, &names) != 0) return {};
+  for (const std::string& entry : names)
+    if (AnsiSameText(entry, name)) return entry;
   return {};
-}
-
-std::string CurrentDirectory() {
-  std::vector<char> buf(4096);
-  while (!::getcwd(buf.data(), buf.size())) {
-    if (errno != ERANGE) return "/";
-    buf.resize(buf.size() * 2);
-  }
-  return buf.data();
 }
 
 }  // namespace
 
-std::string ResolveFileName(const std::string& path) {
+std::string ResolveFileName(const std::string& path, FileIo& io) {
   std::string full = path;
-  if (full.empty() || full[0] != '/') full = CurrentDirectory() + "/" + full;
+  if (full.empty() || full[0] != '/') full = io.CurrentDirectory() + "/" + full;
 
   std::string resolved;  // without trailing "/"
   bool lost = false;     // a component had no match: the rest cannot exist either
@@ -56,8 +36,8 @@ std::string ResolveFileName(const std::string& path) {
       resolved.erase(slash == std::string::npos ? 0 : slash);
       continue;
     }
-    if (!lost && !Exists(resolved + "/" + part)) {
-      std::string variant = FindCaseVariant(resolved, part);
+    if (!lost && !io.Exists(resolved + "/" + part)) {
+      std::string variant = FindCaseVariant(io, resolved, part);
       if (variant.empty())
         lost = true;
       else

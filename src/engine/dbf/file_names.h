@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "engine/dbf/file_io.h"
+
 namespace fidora {
 
 // Makes a relative path absolute (against the current directory) and resolves every
 // component that does not exist under its exact name to an existing case variant, if any.
 // Components without any match are kept as given, so a new file takes the name as given.
-std::string ResolveFileName(const std::string& path);
+std::string ResolveFileName(const std::string& path, FileIo& io = SystemFileIo());
 
 // True when the last component of the path has an extension ("a.dbf", not "dir.x/a").
 bool HasFileExtension(const std::string& path);

@@ -20,8 +20,8 @@ uint32_t BlocksFor(uint64_t bytes) {
 
 }  // namespace
 
-TMemoFile::TMemoFile(const std::string& path, bool shared, bool read_write)
-    : TDiskFile(path, shared, read_write) {}
+TMemoFile::TMemoFile(const std::string& path, bool shared, bool read_write, FileIo& io)
+    : TDiskFile(path, shared, read_write, io) {}
 
 void TMemoFile::CreateMemo(const std::string& base_name, bool end_byte) {
   Create();
@@ -35,7 +35,8 @@ void TMemoFile::CreateMemo(const std::string& base_name, bool end_byte) {
 
 uint32_t TMemoFile::NextFreeBlock() {
   uint8_t b[4];
-  if (Read(b, 4, 0) != 4) throw EXbError(fmt::sprintf("Error on Read of file %s", path()));
+  if (Read(b, 4, 0) != 4)
+    throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
   uint32_t next =
       uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
   if (next == 0) {
@@ -106,7 +107,8 @@ uint32_t TMemoFile::WriteMemo(uint32_t block, std::string_view text) {
 
 void TMemoFile::Reset() {
   if (!read_write() || !HasFullAccess())
-    throw EXbError(fmt::sprintf("%s requires full access to file %s", "Truncate", path()));
+    throw EXbError(XbErrorKind::kAccessDenied,
+                   fmt::sprintf("%s requires full access to file %s", "Truncate", path()));
   WriteNextFree(1);
   Truncate(kBlockSize);
 }

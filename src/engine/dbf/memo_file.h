@@ -19,7 +19,7 @@ class TMemoFile : public TDiskFile {
   // The longest text that is read back.
   static constexpr uint32_t kMaxRead = 65519;
 
-  TMemoFile(const std::string& path, bool shared, bool read_write);
+  TMemoFile(const std::string& path, bool shared, bool read_write, FileIo& io = SystemFileIo());
 
   // Creates (or replaces) the file: the header with next free block 1 and base_name,
   // followed by one 0x1A byte unless end_byte is false (the header alone, as a table copy

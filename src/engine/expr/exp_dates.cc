@@ -55,8 +55,8 @@ std::string DayNumberToDisplayText(std::int64_t dayNumber) {
   return Codec().DayToDisplay(dayNumber);
 }
 
-std::int32_t TodayDayNumber() {
-  return static_cast<std::int32_t>(Codec().Today());
+std::int32_t TodayDayNumber(FileIo& io) {
+  return static_cast<std::int32_t>(Codec().Today(io));
 }
 
 int DayOfWeek(std::int64_t dayNumber) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/dbf/file_io.h"
+
 namespace fidora {
 
 inline constexpr std::int32_t kDelphiEpochDay = 2415019;  // 30 December 1899
@@ -26,7 +28,8 @@ std::string DayNumberToFieldText(std::int64_t dayNumber);
 // "dd/mm/yyyy"; 10 blanks for a day number <= 0.
 std::string DayNumberToDisplayText(std::int64_t dayNumber);
 
-std::int32_t TodayDayNumber();
+// Today by io's clock.
+std::int32_t TodayDayNumber(FileIo& io);
 // 1 = Sunday .. 7 = Saturday; 0 for a day number <= 0.
 int DayOfWeek(std::int64_t dayNumber);
 

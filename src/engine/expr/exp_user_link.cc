@@ -86,7 +86,8 @@ class TxlDBFType final : public TxUserDefFunction {
     const std::string name = UpperText(call.TextArg(1));
     const int field = link_.FieldNumber(name);
     if (field == 0) {
-      throw EXbError("There is no field name " + link_.Table().FilePath() + "->" + name);
+      throw EXbError(XbErrorKind::kNotFound,
+                     "There is no field name " + link_.Table().FilePath() + "->" + name);
     }
     return TxExpValue::OfText(std::string(1, link_.Table().FieldType(field)));
   }
@@ -108,7 +109,8 @@ class TxlDBFFieldNo final : public TxUserDefFunction {
 };
 }  // namespace
 
-TxExpUserLink::TxExpUserLink(const TxTableAccess& table, const std::string& alias) : table_(table) {
+TxExpUserLink::TxExpUserLink(const TxTableAccess& table, const std::string& alias, FileIo& io)
+    : table_(table), io_(io) {
   const std::string upperAlias = UpperText(alias);
   for (int field = 1; field <= table.FieldCount(); ++field) {
     const std::string name = UpperText(TrimRight(table.FieldName(field)));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/dbf/file_io.h"
 #include "engine/expr/exp_registry.h"
 #include "engine/expr/table_access.h"
 
@@ -28,11 +29,13 @@ class TxlDBFFieldVars final : public TxUserDefFieldVar {
 
 class TxExpUserLink {
  public:
-  TxExpUserLink(const TxTableAccess& table, const std::string& alias);
+  // io is the table's seam (DATE() reads its clock); it must outlive the link.
+  TxExpUserLink(const TxTableAccess& table, const std::string& alias, FileIo& io = SystemFileIo());
   TxExpUserLink(const TxExpUserLink&) = delete;
   TxExpUserLink& operator=(const TxExpUserLink&) = delete;
 
   const TxTableAccess& Table() const { return table_; }
+  FileIo& Io() const { return io_; }
 
   // Variables are looked up by the whole name, then by its first 10 characters (the longest
   // field name), so ACCOUNTNUMBER finds ACCOUNTNUM. `upperName` is upper-cased.
@@ -50,6 +53,7 @@ class TxExpUserLink {
 
  private:
   const TxTableAccess& table_;
+  FileIo& io_;
   TxFieldVarReg variables_;
   TxFunctionReg functions_;
   bool strWidthFromNode_ = false;

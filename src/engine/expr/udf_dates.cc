@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/expr/exp_dates.h"
+#include "engine/expr/exp_user_link.h"
 #include "engine/expr/udf_library.h"
 
 namespace fidora {
@@ -19,8 +20,8 @@ FIDORA_UDF(TxUDFCTOD, "CTOD") {
 }
 
 FIDORA_UDF(TxUDFDate, "DATE") {
-  (void)call;
-  return TxExpValue::OfDate(TodayDayNumber());
+  // An expression bound to a table reads the table's clock.
+  return TxExpValue::OfDate(TodayDayNumber(call.Link() ? call.Link()->Io() : SystemFileIo()));
 }
 
 FIDORA_UDF(TxUDFDOW, "DOW") {

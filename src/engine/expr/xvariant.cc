@@ -180,7 +180,7 @@ TxVariant::CompareResult TxVariant::Compare(const TxVariant& other, int partialR
   if (kind_ == Kind::Raw)
     kind = other.kind_;
   else if (other.kind_ != Kind::Raw && other.kind_ != kind_)
-    throw EXbError("Variant types mismatch for compare");
+    throw EXbError(XbErrorKind::kExpression, "Variant types mismatch for compare");
 
   switch (kind) {
     case Kind::Text:
@@ -203,7 +203,7 @@ TxVariant::CompareResult TxVariant::Compare(const TxVariant& other, int partialR
     case Kind::None:
       break;
   }
-  throw EXbError("Variant types mismatch for compare");
+  throw EXbError(XbErrorKind::kExpression, "Variant types mismatch for compare");
 }
 
 }  // namespace fidora

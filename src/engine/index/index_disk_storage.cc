@@ -5,8 +5,8 @@
 namespace fidora {
 
 TIndexDiskStorage::TIndexDiskStorage(const std::string& path, bool shared, bool read_write,
-                                     bool create)
-    : file_(path, shared, read_write) {
+                                     bool create, FileIo& io)
+    : file_(path, shared, read_write, io) {
   if (create)
     file_.Create();
   else

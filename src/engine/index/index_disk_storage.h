@@ -11,8 +11,9 @@ namespace fidora {
 
 class TIndexDiskStorage : public TIndexStorage {
  public:
-  // Opens (or, with create, creates empty) the file at path.
-  TIndexDiskStorage(const std::string& path, bool shared, bool read_write, bool create);
+  // Opens (or, with create, creates empty) the file at path through io.
+  TIndexDiskStorage(const std::string& path, bool shared, bool read_write, bool create,
+                    FileIo& io = SystemFileIo());
   const std::string& Name() const override { return name_; }
   size_t Read(uint64_t offset, void* buffer, size_t count) override {
     return file_.Read(buffer, count, offset);
@@ -28,6 +29,7 @@ class TIndexDiskStorage : public TIndexStorage {
     return file_.TryOsLock({offset, length});
   }
   void Unlock(uint64_t offset, uint64_t length) override { file_.OsUnlock({offset, length}); }
+  void Pause(std::chrono::milliseconds interval) override { file_.io().SleepFor(interval); }
 
   TDiskFile& file() { return file_; }
 

@@ -2,6 +2,7 @@
 // protocol) in production, memory in unit tests.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ class TIndexStorage {
   // One non-blocking attempt at a signal lock of the range, and its release (no nesting).
   virtual bool TryLock(uint64_t offset, uint64_t length) = 0;
   virtual void Unlock(uint64_t offset, uint64_t length) = 0;
+  // Waits between two lock attempts.
+  virtual void Pause(std::chrono::milliseconds interval) = 0;
 };
 
 // An index file held in memory (tests, scratch builds). Never shared.
@@ -39,6 +42,7 @@ class TMemoryIndexStorage : public TIndexStorage {
   bool Shared() const override { return false; }
   bool TryLock(uint64_t, uint64_t) override { return true; }
   void Unlock(uint64_t, uint64_t) override {}
+  void Pause(std::chrono::milliseconds) override {}  // never locked, so never waits
 
   std::vector<uint8_t>& bytes() { return bytes_; }
   // Number of page-sized writes (tests check that a build writes each page once).

@@ -87,6 +87,14 @@ class Walker {
 
 }  // namespace
 
+std::optional<NtxHeader> ReadNtxHeader(TIndexStorage& storage) {
+  std::vector<uint8_t> page(kNtxPageSize, 0);
+  storage.Read(0, page.data(), kNtxPageSize);
+  NtxHeader header = NtxHeader::Decode(page.data());
+  if (header.key_expr.empty()) return std::nullopt;
+  return header;
+}
+
 NtxWalk WalkNtx(TIndexStorage& storage) {
   NtxWalk walk;
   std::vector<uint8_t> header(kNtxPageSize, 0);
@@ -106,6 +114,10 @@ NtxWalk WalkNtx(TIndexStorage& storage) {
   if (storage.Size() % kNtxPageSize != 0)
     walk.problems.push_back(
         fmt::format("file size {} is not a whole number of pages", storage.Size()));
+  if (h.root == 0) {
+    walk.problems.push_back("the index is marked invalid (its header names no root page)");
+    return walk;
+  }
   Walker walker(storage, walk);
   walker.Page(h.root, 1);
   walk.depth = walker.leaf_depth();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct NtxWalk {
   size_t pages = 0;
   size_t depth = 0;
 };
+
+// The header page as it stands, whether or not the file is usable (a short file reads as if
+// zero-filled); nullopt when it names no key expression. A rebuild of a damaged or invalid
+// index takes its key expression, FOR condition and flags from here.
+std::optional<NtxHeader> ReadNtxHeader(TIndexStorage& storage);
 
 // Walks the tree: every page must decode, lie on a page boundary inside the file and be
 // reached once; all leaves lie at one depth; keys are in the order's direction.

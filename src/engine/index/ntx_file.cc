@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <filesystem>
-#include <thread>
 
 #include "engine/dbf/xb_error.h"
 #include "engine/index/ntx_sort_writer.h"
@@ -30,11 +29,29 @@ TNtxFile::~TNtxFile() {
 }
 
 std::unique_ptr<TNtxFile> TNtxFile::Open(TIndexTable& table, std::unique_ptr<TIndexStorage> storage,
-                                         const std::string& file_name) {
+                                         const std::string& file_name, TxLokProtocol protocol) {
   std::unique_ptr<TNtxFile> file(new TNtxFile(table, std::move(storage), file_name));
-  file->tag_->LoadHeader();
+  file->SetLockProtocol(protocol);
+  file->LoadHeaderSettled();
   file->next_page_known_ = false;
   return file;
+}
+
+void TNtxFile::LoadHeaderSettled() {
+  try {
+    tag_->LoadHeader();
+    return;
+  } catch (const EXbError& e) {
+    if (e.kind() != XbErrorKind::kCorrupted || !storage_->Shared()) throw;
+  }
+  // Another program may be changing keys right now, with the file marked: once its index
+  // lock is free the header is final.
+  LockIndex();
+  struct Release {
+    TNtxFile& f;
+    ~Release() { f.UnlockIndex(); }
+  } release{*this};
+  tag_->LoadHeader();
 }
 
 std::unique_ptr<TNtxFile> TNtxFile::Create(TIndexTable& table,
@@ -67,11 +84,19 @@ std::string TNtxFile::CorruptedMessage() const {
 
 void TNtxFile::ReadPage(uint32_t offset, uint8_t* page) {
   if (storage_->Read(offset, page, kNtxPageSize) != kNtxPageSize)
-    throw EXbError(CorruptedMessage());
+    throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
 }
 
 void TNtxFile::WritePage(uint32_t offset, const uint8_t* page) {
+  // The first page of a change: the header with the new version and the mark goes first.
+  if (changing_keys_ && offset != 0 && !mark_on_disk_) WriteMark();
   storage_->Write(offset, page, kNtxPageSize);
+}
+
+void TNtxFile::WriteMark() {
+  tag_->MarkHeaderDirty();
+  tag_->StoreHeader();  // Marked(): with root 0
+  mark_on_disk_ = true;
 }
 
 uint32_t TNtxFile::AllocPage() {
@@ -86,10 +111,19 @@ uint32_t TNtxFile::AllocPage() {
   return page;
 }
 
+void TNtxFile::ReadFileState(uint16_t* version, uint32_t* root) {
+  uint8_t bytes[8] = {};
+  if (storage_->Read(0, bytes, sizeof bytes) != sizeof bytes)
+    throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
+  *version = GetU16(bytes + 2);
+  *root = GetU32(bytes + 4);
+}
+
 uint16_t TNtxFile::ReadFileVersion() {
-  uint8_t bytes[4] = {0, 0, 0, 0};
-  if (storage_->Read(0, bytes, sizeof bytes) != sizeof bytes) throw EXbError(CorruptedMessage());
-  return GetU16(bytes + 2);
+  uint16_t version = 0;
+  uint32_t root = 0;
+  ReadFileState(&version, &root);
+  return version;
 }
 
 bool TNtxFile::IndexChanged() {
@@ -98,19 +132,104 @@ bool TNtxFile::IndexChanged() {
 }
 
 void TNtxFile::AdoptFileVersion() {
-  if (storage_->Shared()) version_ = ReadFileVersion();
+  if (invalid_) throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
+  // During a change the counter is this process's own step, which may not be written yet.
+  if (!storage_->Shared() || changing_keys_ || begun_) return;
+  uint32_t root = 0;
+  ReadFileState(&version_, &root);
+  // The mark of a program that stopped while it changed keys (or of a pack).
+  if (root == 0) throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
 }
 
-bool TNtxFile::RecordWritten(uint32_t recno, bool is_new) {
-  // Step from the counter in the file (the lock is held), so that every program that knew an
-  // earlier state sees a different value, whoever wrote last.
+// Steps from the counter in the file (the lock is held), so that every program that knew an
+// earlier state sees a different value, whoever wrote last. The end of the file is found now
+// too (another program may have appended pages), so that inside a mark nothing but page reads
+// and writes happens.
+void TNtxFile::StepVersion() {
   AdoptFileVersion();
   if (version_ > 0x7FFE) version_ = 0;
   ++version_;
-  tag_->MarkHeaderDirty();
-  tag_->StoreHeader();
-  SetNextPageUnknown();
-  return tag_->KeyUpdate(recno, is_new);
+  next_page_known_ = false;
+  AllocPage();
+  next_page_ -= kNtxPageSize;
+}
+
+void TNtxFile::BeginChange() {
+  if (begun_) return;
+  StepVersion();
+  begun_ = true;
+  try {
+    WriteMark();
+  } catch (...) {
+    invalid_ = true;  // the header may be half written
+    throw;
+  }
+}
+
+void TNtxFile::AbandonChange(bool record_written) {
+  if (!begun_) return;
+  begun_ = false;
+  if (record_written) {
+    // The record has its new values and this file its old entry: it stays marked.
+    invalid_ = true;
+    return;
+  }
+  mark_on_disk_ = false;
+  try {
+    tag_->MarkHeaderDirty();
+    tag_->StoreHeader();
+  } catch (...) {
+    invalid_ = true;
+  }
+}
+
+template <class F>
+bool TNtxFile::ChangeKeys(F&& change) {
+  if (!begun_) StepVersion();
+  begun_ = false;
+  changing_keys_ = true;
+  try {
+    // The header goes out marked before the first page written (WritePage), or before the
+    // record itself (BeginChange), and unmarked here.
+    const bool changed = change();
+    changing_keys_ = false;
+    mark_on_disk_ = false;
+    tag_->MarkHeaderDirty();
+    tag_->StoreHeader();
+    return changed;
+  } catch (...) {
+    changing_keys_ = false;
+    // With the mark on disk, pages may be half written, or the record may stand without its
+    // entry: the file stays marked, here as on disk. Otherwise nothing changed (a key that did
+    // not evaluate): the version step goes out alone.
+    invalid_ = mark_on_disk_;
+    if (!invalid_) {
+      try {
+        tag_->MarkHeaderDirty();
+        tag_->StoreHeader();
+      } catch (...) {
+        invalid_ = true;
+      }
+    }
+    throw;
+  }
+}
+
+bool TNtxFile::RecordWritten(uint32_t recno, bool is_new) {
+  return ChangeKeys([&] { return tag_->KeyUpdate(recno, is_new); });
+}
+
+bool TNtxFile::AddRecordKey(uint32_t recno) {
+  return ChangeKeys([&] { return tag_->InsertRecordEntry(recno); });
+}
+
+void TNtxFile::MarkInvalid() {
+  tag_->ReleaseKeyStack();
+  invalid_ = true;
+  NtxHeader header = tag_->Header();
+  header.root = 0;
+  WritePage(0, header.Encode().data());
+  storage_->Flush();
 }
 
 void TNtxFile::ZapIndex() {
@@ -156,9 +275,9 @@ void TNtxFile::LockIndex() {
       lock_depth_ = 1;
       return;
     }
-    if (i + 1 < attempts) std::this_thread::sleep_for(lock_interval_);
+    if (i + 1 < attempts) storage_->Pause(lock_interval_);
   }
-  throw EXbError(fmt::format("Can not Lock file {}", file_name_));
+  throw EXbError(XbErrorKind::kLock, fmt::format("Can not Lock file {}", file_name_));
 }
 
 void TNtxFile::UnlockIndex() {

@@ -1,5 +1,12 @@
 // One NTX index file: its storage, page allocation, the version counter shared with other
 // programs, the index lock, and the whole-file operations (create, zap, rebuild).
+//
+// Invalid files. A header whose root page offset is 0 marks a file that must not be used: it
+// opens as "Index file %s is corrupted" while its key expression, FOR condition and flags stay
+// readable, so the file can be rebuilt from its own header. A pack marks the old index files
+// so before it switches the table, and every change of keys marks its file while it rewrites
+// pages (under the index lock, which keeps other programs out): a process that stops in the
+// middle leaves a file that says it is damaged instead of one that silently lacks entries.
 #pragma once
 
 #include <chrono>
@@ -17,9 +24,12 @@ namespace fidora {
 class TNtxFile {
  public:
   // Opens an existing index file: the tag name is the file's base name (at most 16
-  // characters) and the header is read.
+  // characters) and the header is read. An invalid file raises "Index file %s is corrupted";
+  // on a shared file that is only decided under the index lock of the protocol, since another
+  // program may be changing keys at that moment.
   static std::unique_ptr<TNtxFile> Open(TIndexTable& table, std::unique_ptr<TIndexStorage> storage,
-                                        const std::string& file_name);
+                                        const std::string& file_name,
+                                        TxLokProtocol protocol = TxLokProtocol::Default);
   // Creates the file's order on an emptied storage and builds it from the table's records
   // (CreateIndex): an empty root page when no key is produced.
   static std::unique_ptr<TNtxFile> Create(TIndexTable& table,
@@ -36,10 +46,10 @@ class TNtxFile {
   void ReadPage(uint32_t offset, uint8_t* page);
   void WritePage(uint32_t offset, const uint8_t* page);
   uint32_t AllocPage();
-  void SetNextPageUnknown() { next_page_known_ = false; }
 
   // Version counter: whether another program has changed the file since this process last
-  // knew its state, and the adoption of the file's counter after a reload.
+  // knew its state, and the adoption of the file's counter after a reload (which raises
+  // "corrupted" when the file has been marked invalid meanwhile).
   bool IndexChanged();
   void AdoptFileVersion();
   uint16_t HeldVersion() const { return version_; }
@@ -48,6 +58,22 @@ class TNtxFile {
   // A record was written (the index lock is held): the version counter steps first, then the
   // order's keys change. Returns whether the order changed.
   bool RecordWritten(uint32_t recno, bool is_new);
+  // Adds the entry of record recno, whose values the table's record buffer holds, as the
+  // write of a new record would (the index lock is held); false when the FOR condition or a
+  // unique order refuses it.
+  bool AddRecordKey(uint32_t recno);
+  // Before a record write that will change this file's entry of the record (the index lock
+  // is held): the version steps and the header goes out marked now, so that a stop between
+  // the record and its entry leaves a file that says it is damaged. RecordWritten then
+  // completes the change; AbandonChange ends it when the record write failed (record_written:
+  // after the record went out, when the file stays invalid).
+  void BeginChange();
+  void AbandonChange(bool record_written);
+  // Marks the file invalid (see above) and flushes it.
+  void MarkInvalid();
+  // True while the header written carries the mark: a change is under way, or the file was
+  // marked invalid (by MarkInvalid, or by a change of keys that failed).
+  bool Marked() const { return changing_keys_ || begun_ || invalid_; }
 
   // Empties the file to its header and an empty root page.
   void ZapIndex();
@@ -73,7 +99,16 @@ class TNtxFile {
   TNtxFile(TIndexTable& table, std::unique_ptr<TIndexStorage> storage, std::string file_name);
   void CreateOrder(const std::string& key_expr, const std::string& for_expr, bool unique,
                    bool ascending);
+  void LoadHeaderSettled();
+  void WriteMark();
+  // Version counter and root offset as the file has them now.
+  void ReadFileState(uint16_t* version, uint32_t* root);
   uint16_t ReadFileVersion();
+  // Steps the version counter (unless BeginChange did) and runs change, which rewrites pages:
+  // the header goes out marked before the first page and unmarked after the last. When change
+  // fails with the mark on disk, the mark stays.
+  template <class F>
+  bool ChangeKeys(F&& change);
 
   TIndexTable& table_;
   std::unique_ptr<TIndexStorage> storage_;
@@ -82,6 +117,11 @@ class TNtxFile {
   uint32_t next_page_ = 0;
   bool next_page_known_ = false;
   uint16_t version_ = 0;
+  bool changing_keys_ = false;  // a change of keys runs
+  bool begun_ = false;          // BeginChange has marked the file for the coming change
+  bool mark_on_disk_ = false;   // the header in the file carries this process's mark
+  bool invalid_ = false;
+  void StepVersion();
   void Truncate(uint64_t length);
 
   TLockRange lock_range_ = IndexLockRange(TxLokProtocol::Default);

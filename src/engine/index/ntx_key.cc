@@ -86,7 +86,7 @@ std::string SeekDate(std::string_view text) {
   const std::string s(text);
   if (std::sscanf(s.c_str(), "%d/%d/%d%c", &d, &m, &y, &tail) == 3 && ValidDate(y, m, d))
     return fmt::format("{:04d}{:02d}{:02d}", y, m, d);
-  throw EXbError(fmt::format("'{}' is not a valid date", s));
+  throw EXbError(XbErrorKind::kExpression, fmt::format("'{}' is not a valid date", s));
 }
 
 double SeekNumber(std::string_view text) {
@@ -97,7 +97,8 @@ double SeekNumber(std::string_view text) {
   char* end = nullptr;
   const double v = std::strtod(core.c_str(), &end);
   if (core.empty() || *end != 0 || core.find_first_of("xXpPnN") != std::string::npos)
-    throw EXbError(fmt::format("'{}' is not a valid floating point value", s));
+    throw EXbError(XbErrorKind::kExpression,
+                   fmt::format("'{}' is not a valid floating point value", s));
   return v;
 }
 
@@ -113,16 +114,16 @@ std::string FormatKey(const IndexKeyValue& value, NtxKeyType type, uint16_t key_
       else if (value.kind == IndexKeyValue::Kind::kText)
         text = value.text;
       else
-        throw EXbError("Variant types mismatch for compare");
+        throw EXbError(XbErrorKind::kExpression, "Variant types mismatch for compare");
       break;
     case NtxKeyType::kNumber:
       if (value.kind != IndexKeyValue::Kind::kNumber)
-        throw EXbError("Variant types mismatch for compare");
+        throw EXbError(XbErrorKind::kExpression, "Variant types mismatch for compare");
       text = FormatNumber(value.number, key_size, decimals);
       break;
     case NtxKeyType::kDate:
       if (value.kind != IndexKeyValue::Kind::kDate)
-        throw EXbError("Variant types mismatch for compare");
+        throw EXbError(XbErrorKind::kExpression, "Variant types mismatch for compare");
       text = DayToDtos(value.day);
       break;
   }

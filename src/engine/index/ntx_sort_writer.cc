@@ -28,7 +28,7 @@ void TNtxSortWriter::WriteLevel(size_t level, uint32_t offset, uint16_t count) {
 }
 
 void TNtxSortWriter::Put(size_t level, NtxItem item) {
-  if (level >= kMaxBuildLevels) throw EXbError(file_.CorruptedMessage());
+  if (level >= kMaxBuildLevels) throw EXbError(XbErrorKind::kCorrupted, file_.CorruptedMessage());
   if (levels_.size() <= level) levels_.resize(level + 1);
   std::vector<NtxItem>& items = levels_[level].items;
   if (items.size() == keys_per_page_) {

@@ -25,7 +25,7 @@ TNtxTag::~TNtxTag() {
 }
 
 void TNtxTag::Corrupted() const {
-  throw EXbError(file_.CorruptedMessage());
+  throw EXbError(XbErrorKind::kCorrupted, file_.CorruptedMessage());
 }
 
 NtxHeader TNtxTag::Header() const {
@@ -63,7 +63,8 @@ void TNtxTag::LoadHeader() {
   // A page must hold at least two keys and its slots must fit: anything else is damage.
   const size_t slots_end = 2 * static_cast<size_t>(max_items_) + 4 +
                            (static_cast<size_t>(max_items_) + 1) * NtxItemSize(key_size_);
-  if (max_items_ < 2 || slots_end > kNtxPageSize || h.item_size != NtxItemSize(key_size_))
+  if (max_items_ < 2 || slots_end > kNtxPageSize || h.item_size != NtxItemSize(key_size_) ||
+      root_ == 0 || (root_ & kPageMask) != 0)
     Corrupted();
   key_compiled_ = table_.Compile(key_expr_);
   for_compiled_ = has_for_ ? table_.Compile(for_expr_) : nullptr;
@@ -73,7 +74,9 @@ void TNtxTag::LoadHeader() {
 
 void TNtxTag::StoreHeader() {
   if (!header_dirty_) return;
-  const std::vector<uint8_t> page = Header().Encode();
+  NtxHeader header = Header();
+  if (file_.Marked()) header.root = 0;
+  const std::vector<uint8_t> page = header.Encode();
   file_.WritePage(0, page.data());
   header_dirty_ = false;
 }
@@ -197,7 +200,8 @@ void TNtxTag::LoadRoot() {
 void TNtxTag::LoadChild(size_t level, uint32_t offset) {
   if (levels_.size() > level + 1 && levels_[level + 1].offset == offset) return;
   if (StackDirty(level + 1))
-    throw EXbError(file_.CorruptedMessage());  // never: changed lists are written first
+    throw EXbError(XbErrorKind::kCorrupted,
+                   file_.CorruptedMessage());  // never: changed lists are written first
   levels_.resize(level + 1);
   levels_.push_back(LoadPage(offset, level + 1));
 }

@@ -35,9 +35,10 @@ class TNtxTag {
   TNtxTag& operator=(const TNtxTag&) = delete;
 
   // Reads the header page and compiles both expressions; the key type comes from the key
-  // expression's value on the table's current record buffer.
+  // expression's value on the table's current record buffer. A header without a root page
+  // (an invalid file) raises "Index file %s is corrupted".
   void LoadHeader();
-  // Writes the header when it is dirty.
+  // Writes the header when it is dirty; while the file is marked, with root offset 0.
   void StoreHeader();
   void MarkHeaderDirty() { header_dirty_ = true; }
   // Sets the parameters of a new order (CreateIndex steps 3 and 4); the header is dirty.
@@ -58,6 +59,22 @@ class TNtxTag {
   bool AddKey(const std::string& key, uint32_t recno);
   // Brings the order up to date for one written record; true when the order changed.
   bool KeyUpdate(uint32_t recno, bool is_new);
+  // Whether writing the record buffer over the record's before-image changes its entry (its
+  // key, or whether the FOR condition admits it).
+  bool WriteChangesEntry();
+  // Adds the entry of record recno with the key of the record buffer when the FOR condition
+  // admits it; false when it does not or a unique order holds the key already.
+  bool InsertRecordEntry(uint32_t recno);
+  // Whether the order holds the entry record recno should have, given the record buffer
+  // holds that record: its key with its record number (in a unique order, the key), or no
+  // entry when the FOR condition rejects it. Does not move the order. Entries of equal keys
+  // are searched from the last one backwards, where recent records stand.
+  bool HoldsRecord(uint32_t recno);
+  // Raise "Index file %s is corrupted" when the record in the table's record buffer does not
+  // carry the key of the entry it was reached by: the current entry's (the order stands on
+  // that record), or the key a lookup found exactly. The entry is stale.
+  void VerifyCurrentRecord();
+  void VerifyRecordKey(const std::string& found_key);
   // Writes every dirty page list and a dirty header, then drops the key stack.
   void ReleaseKeyStack();
 
@@ -131,6 +148,8 @@ class TNtxTag {
   void WriteList(uint32_t offset, const std::vector<TIndexEntry>& entries, bool leaf,
                  uint16_t count);
   std::string EvaluateKey(bool before_image);
+  // A key as the order stores it: cut to the key size, trailing blanks removed.
+  std::string StoredForm(const std::string& key) const { return TrimKey(key.substr(0, key_size_)); }
 
   TNtxFile& file_;
   TIndexTable& table_;

@@ -183,6 +183,45 @@ uint32_t TNtxTag::LookupKey(const std::string& key) {
   return found;
 }
 
+bool TNtxTag::HoldsRecord(uint32_t recno) {
+  if (!ForAccepted(false)) return true;
+  const std::string key = StoredForm(EvaluateKey(false));
+  const std::string saved_key = current_key_;
+  const uint32_t saved_recno = current_recno_;
+  const bool saved_end = at_end_, saved_begin = at_beginning_;
+  ReloadKeyStack(Reposition::kNone);
+  bool held = false;
+  if (unique_) {
+    held = Search(key, kAnyRecord, -1) == 0;
+  } else {
+    // After every equal key, then backwards through them: a new key goes after its equals,
+    // so a recently written record's entry is met first.
+    Search(key, descending_ ? 0 : kAfterEqual, -1);
+    while (!held && StepPrevious()) {
+      const TIndexEntry& e = levels_.back().entries[levels_.back().pos];
+      if (e.key != key) break;
+      held = e.recno == recno;
+    }
+  }
+  levels_.clear();
+  current_key_ = saved_key;
+  current_recno_ = saved_recno;
+  at_end_ = saved_end;
+  at_beginning_ = saved_begin;
+  return held;
+}
+
+void TNtxTag::VerifyCurrentRecord() {
+  if (current_recno_ == 0 || key_expr_.empty()) return;
+  if (StoredForm(EvaluateKey(false)) != current_key_) Corrupted();
+}
+
+void TNtxTag::VerifyRecordKey(const std::string& found_key) {
+  const std::string stored =
+      StoredForm(FormatSeekKey(found_key, key_type_, key_size_, key_decimals_));
+  if (StoredForm(EvaluateKey(false)) != stored) Corrupted();
+}
+
 uint32_t TNtxTag::SyncRecord(uint32_t n) {
   if (current_recno_ == n && !levels_.empty() && !file_.IndexChanged()) return n;
   ReloadKeyStack(Reposition::kNone);

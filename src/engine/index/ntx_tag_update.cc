@@ -72,6 +72,29 @@ bool TNtxTag::FindRecordAnywhere(uint32_t recno) {
   return false;
 }
 
+bool TNtxTag::WriteChangesEntry() {
+  const bool was = ForAccepted(true), is = ForAccepted(false);
+  return was != is || (is && EvaluateKey(true) != EvaluateKey(false));
+}
+
+bool TNtxTag::InsertRecordEntry(uint32_t recno) {
+  if (!ForAccepted(false)) return false;
+  const std::string key = EvaluateKey(false);
+  updating_ = true;
+  bool added = false;
+  try {
+    ReloadKeyStack(Reposition::kNone);
+    added = AddKey(key, recno);
+    ReleaseKeyStack();
+  } catch (...) {
+    updating_ = false;
+    levels_.clear();
+    throw;
+  }
+  updating_ = false;
+  return added;
+}
+
 bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
   if (!table_.HasBeforeImage() || !(has_for_ || table_.RecordModified())) return false;
   const bool had_stack = !levels_.empty();

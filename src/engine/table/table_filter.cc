@@ -30,7 +30,7 @@ void TTableHandler::SetFilter(const std::string& text, bool case_insensitive, bo
     filter_.reset();
     const TxExpValue probe = handler->Evaluate();
     if (probe.type != TxExpType::Boolean)
-      throw EXbError("Filter expression must return boolean result");
+      throw EXbError(XbErrorKind::kExpression, "Filter expression must return boolean result");
     filter_ = std::move(handler);
     filter_text_ = text;
     filter_ci_ = case_insensitive;

@@ -11,6 +11,7 @@
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/xb_error.h"
 #include "engine/index/index_disk_storage.h"
+#include "engine/table/each_index_file.h"
 
 namespace fidora {
 
@@ -26,8 +27,8 @@ std::string Trim(const std::string& s) {
 }
 }  // namespace
 
-TTableHandler::TTableHandler(const std::string& path, bool shared, bool read_write)
-    : TDbfFields(path, shared, read_write), access_(*this), index_view_(*this) {}
+TTableHandler::TTableHandler(const std::string& path, bool shared, bool read_write, FileIo& io)
+    : TDbfFields(path, shared, read_write, io), access_(*this), index_view_(*this) {}
 
 TTableHandler::~TTableHandler() {
   try {
@@ -38,7 +39,7 @@ TTableHandler::~TTableHandler() {
 
 void TTableHandler::Open() {
   TDbfFields::Open();
-  link_ = std::make_unique<TxExpUserLink>(access_, table_name());
+  link_ = std::make_unique<TxExpUserLink>(access_, table_name(), io());
   at_end_ = at_begin_ = false;
   read_ahead_on_ = false;
   ahead_size_ = 0;
@@ -79,7 +80,7 @@ void TTableHandler::Rename(const std::string& new_name) {
   const std::string new_base = FileBaseName(path());
   for (std::string& index_path : index_paths) {
     if (Upper(FileBaseName(index_path)) != old_base) continue;
-    TDiskFile file(index_path, shared(), read_write());
+    TDiskFile file(index_path, shared(), read_write(), io());
     file.Open();
     file.Rename(new_base + std::filesystem::path(index_path).extension().string());
     index_path = file.path();
@@ -101,16 +102,14 @@ std::string TTableHandler::IndexPath(const std::string& name) const {
 }
 
 std::unique_ptr<TNtxFile> TTableHandler::OpenNtx(const std::string& path) {
-  auto storage = std::make_unique<TIndexDiskStorage>(path, shared(), read_write(), false);
+  auto storage = std::make_unique<TIndexDiskStorage>(path, shared(), read_write(), false, io());
   const std::string name = storage->Name();
-  auto file = TNtxFile::Open(index_view_, std::move(storage), name);
-  file->SetLockProtocol(lock_protocol());
-  return file;
+  return TNtxFile::Open(index_view_, std::move(storage), name, lock_protocol());
 }
 
 int TTableHandler::OpenIndex(const std::string& name) {
   const std::string full = IndexPath(name);
-  const std::string resolved = ResolveFileName(full);
+  const std::string resolved = ResolveFileName(full, io());
   for (auto& slot : slots_)
     if (slot &&
         Upper(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path()) == Upper(resolved))
@@ -119,19 +118,17 @@ int TTableHandler::OpenIndex(const std::string& name) {
   if (free_slot == slots_.end())
     throw EXbError(fmt::format("Too many index files open on {}", path()));
   std::string ext = Upper(std::filesystem::path(full).extension().string());
-  {
-    TDiskFile probe(full, shared(), read_write());
-    if (!probe.exists() || ext != ".NTX")
-      throw EXbError(fmt::format("File {} could not be found", full));
-  }
+  if (!io().Exists(resolved) || ext != ".NTX")
+    throw EXbError(XbErrorKind::kNotFound, fmt::format("File {} could not be found", full));
   try {
     *free_slot = OpenNtx(full);
-  } catch (const EXbExpression&) {
-    throw;
   } catch (const EXbError& e) {
-    if (std::string(e.what()).find("corrupted") != std::string::npos) throw;
-    if (std::string(e.what()).find("Access denied") != std::string::npos) throw;
-    throw EXbError(fmt::format("Index file {} is corrupted", full));
+    // A file that opens but cannot be read as an index is reported as damaged; refused
+    // access, expression errors and damage already named pass through.
+    if (e.kind() == XbErrorKind::kExpression || e.kind() == XbErrorKind::kCorrupted ||
+        e.kind() == XbErrorKind::kAccessDenied)
+      throw;
+    throw EXbError(XbErrorKind::kCorrupted, fmt::format("Index file {} is corrupted", full));
   }
   return 0;
 }
@@ -210,7 +207,7 @@ int TTableHandler::SetOrder(const std::string& tag_name, bool keep_position) {
       slot_number = i + 1;
       break;
     }
-  if (!file) throw EXbError(fmt::format("Cannot find index tag {}", name));
+  if (!file) throw EXbError(XbErrorKind::kNotFound, fmt::format("Cannot find index tag {}", name));
   if (master_) master_->ReleaseKeyStack();
   SetReadAhead(false);
   master_ = &file->Tag();
@@ -295,8 +292,11 @@ void TTableHandler::RecordWritten(uint32_t recno_written) {
     else
       filter_set_.Exclude(n);
   }
-  for (auto& slot : slots_)
-    if (slot) slot->RecordWritten(n, recno_written == 0);
+  // A file left marked by its failure is invalid until rebuilt; one left unchanged is tried
+  // again.
+  ForEachIndexFile(
+      slots_, [&](auto& file) { file->RecordWritten(n, recno_written == 0); },
+      [](TNtxFile& file) { return !file.Marked(); });
   if (master_ && state_ == State::kNormal) {
     master_->SyncRecord(n);
     at_end_ = at_begin_ = false;
@@ -354,7 +354,8 @@ void TTableHandler::Write(const void* buffer, size_t count, uint64_t offset) {
 
 void TTableHandler::RequireExclusive(const char* operation) const {
   if (shared())
-    throw EXbError(fmt::sprintf("%s requires full access to file %s", operation, path()));
+    throw EXbError(XbErrorKind::kAccessDenied,
+                   fmt::sprintf("%s requires full access to file %s", operation, path()));
 }
 
 }  // namespace fidora

@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "engine/dbf/dbf_fields.h"
+#include "engine/dbf/pack_files.h"
 #include "engine/expr/exp_handler.h"
 #include "engine/expr/exp_user_link.h"
 #include "engine/index/ntx_file.h"
 #include "engine/table/filter_set.h"
+#include "engine/table/index_replace.h"
 #include "engine/table/table_bindings.h"
 
 namespace fidora {
@@ -27,7 +29,9 @@ class TTableHandler : public TDbfFields {
   static constexpr size_t kReadAheadBytes = 32768;
   enum class State { kNormal, kBuilding };
 
-  TTableHandler(const std::string& path, bool shared, bool read_write);
+  // The table, its memo and index files and the copies a pack makes all go through io, which
+  // must outlive the handler.
+  TTableHandler(const std::string& path, bool shared, bool read_write, FileIo& io = SystemFileIo());
   ~TTableHandler() override;
 
   void Open() override;
@@ -65,6 +69,12 @@ class TTableHandler : public TDbfFields {
   // Looks a key up exactly in a named tag without moving the table; the record number, or 0.
   // Raises "Cannot find index tag %s".
   uint32_t SeekInTag(const std::string& tag_name, const std::string& key);
+  // Whether the tag's index holds the entry record n should have (its current key with its
+  // record number, or none when the tag's FOR condition rejects it), without moving the table:
+  // one record read and one descent of the tree. For a quick check of an index against the
+  // last records of its table. Raises "Cannot find index tag %s", "Record number %d is not in
+  // table %s", and "Index file %s is corrupted" for an invalid index.
+  bool IndexHoldsRecord(const std::string& tag_name, uint32_t n);
   // Finds the first record whose listed fields (";"-separated) hold the values.
   bool Locate(const std::string& fields, const std::vector<std::string>& values,
               uint32_t start_record, bool partial, bool case_insensitive);
@@ -90,16 +100,31 @@ class TTableHandler : public TDbfFields {
 
   // ---- writes (index files locked around each) ----
   void WriteRecord(uint32_t n);
+  // Before the new record is written, under the header lock, the open indexes get the
+  // entries that the table's last records lack (an append that stopped between writing its
+  // record and updating the indexes, or a program that appended without them); see
+  // CompleteTrailingEntries.
   uint32_t AppendRecord();
   void Delete();
   void Recall();
 
   // ---- whole-table operations ----
+  // Every rebuild writes the new index file beside the old one and renames it over it
+  // (index_replace.h): the old file is never emptied in place, and replacing it needs that
+  // no other program has it open ("Access denied to file %s").
   void IndexOn(const std::string& file_name, const std::string& tag_name,
                const std::string& key_expr, const std::string& for_expr, bool unique,
                bool ascending);
+  // Rebuilds every open index file from its own definition.
   void Reindex();
+  // Rebuilds one index file (closing every open one, as IndexOn does) from the definition in
+  // its own header, which an index marked invalid or otherwise damaged keeps. Where the header
+  // has none, or one that is no expression of this table, the fallback is built when given;
+  // otherwise "Index file %s is corrupted" (or the expression's error) is raised.
+  void ReindexFile(const std::string& file_name, const TIndexDefinition* fallback = nullptr);
   void CopyFile(const std::string& target);
+  // Copies the live records beside the table, marks the open index files invalid, renames the
+  // copy over the table, then rebuilds the indexes.
   void Pack();
   void Zap();
 
@@ -137,6 +162,9 @@ class TTableHandler : public TDbfFields {
   void RecordRead() override;
   void RecordWritten(uint32_t recno) override;
   void FilesFlushed() override;
+  void BeforeAppend() override;
+  void BeforeRecordWrite(uint32_t n) override;
+  void RecordWriteFailed(bool record_written) override;
   bool IndexInFirstSlot() const override { return slots_[0] != nullptr; }
   size_t Read(void* buffer, size_t count, uint64_t offset) override;
   void Write(const void* buffer, size_t count, uint64_t offset) override;
@@ -156,6 +184,17 @@ class TTableHandler : public TDbfFields {
   bool LocateByScan(const std::string& fields, const std::vector<std::string>& values,
                     uint32_t start_record, bool partial, bool case_insensitive);
   void RequireExclusive(const char* operation) const;
+  void VerifyMasterEntry();
+  void CompleteTrailingEntries(TNtxFile& file);
+  // Runs f with record n's stored bytes in the record buffer, then puts the buffer back.
+  template <class F>
+  auto WithRecordInBuffer(uint32_t n, F&& f);
+  [[noreturn]] void ThrowShortRead() const;
+  void CopyMemoTexts(TMemoFile& memo, std::vector<char>& rec);
+  void RebuildSlot(std::unique_ptr<TNtxFile>& slot);
+  void MarkIndexesInvalid();
+  void RemovePackCopies(const TPackFiles& files);
+  void SwitchToPackedCopy(const TPackFiles& files, bool had_memo, TxLokProtocol protocol);
 
   TTableFieldAccess access_;
   TTableIndexView index_view_;
@@ -199,6 +238,21 @@ auto TTableHandler::WithBeforeImage(F&& f) {
       std::copy(saved.begin(), saved.end(), t.record_buffer());
       t.before_image_mode_ = false;
     }
+  } restore{*this, saved};
+  return f();
+}
+
+template <class F>
+auto TTableHandler::WithRecordInBuffer(uint32_t n, F&& f) {
+  std::vector<char> saved(record_buffer(), record_buffer() + record_length());
+  if (Read(record_buffer(), record_length(), RecordOffset(n)) != record_length()) {
+    std::copy(saved.begin(), saved.end(), record_buffer());
+    ThrowShortRead();
+  }
+  struct Restore {
+    TTableHandler& t;
+    std::vector<char>& saved;
+    ~Restore() { std::copy(saved.begin(), saved.end(), t.record_buffer()); }
   } restore{*this, saved};
   return f();
 }

@@ -31,6 +31,13 @@ int64_t FollowingStep(int64_t code) {
 }
 }  // namespace
 
+// An entry whose record no longer carries its key (the index was not kept up to date, or
+// another program changed it without its index) would hand out another record than the one
+// asked for: the order reports itself damaged instead.
+void TTableHandler::VerifyMasterEntry() {
+  if (master_ && master_->CurrentRecno() == recno()) master_->VerifyCurrentRecord();
+}
+
 bool TTableHandler::RecordVisible() {
   return !filter_on_ || filter_set_.Test(recno());
 }
@@ -114,6 +121,7 @@ bool TTableHandler::ReadRecord(int64_t n) {
       break;
     }
     if (!read) TDbfFile::ReadRecord(target);
+    if (code <= 0 && master_) VerifyMasterEntry();
     if (code > 0 || Visible()) break;
     code = FollowingStep(code);
   }
@@ -144,6 +152,7 @@ void TTableHandler::Skip(int64_t n) {
         return;
       }
       TDbfFile::ReadRecord(r);
+      VerifyMasterEntry();
       position_valid_ = true;
       return;
     }
@@ -189,12 +198,14 @@ bool TTableHandler::Find(const std::string& key_text) {
       return false;
     }
     TDbfFile::ReadRecord(master_->CurrentRecno());
+    VerifyMasterEntry();
     at_end_ = at_begin_ = false;
     if (!Visible()) ReadRecord(kRecNext);
     if (at_end_) bottom();
     return false;
   }
   TDbfFile::ReadRecord(r);
+  VerifyMasterEntry();
   at_end_ = at_begin_ = false;
   position_valid_ = true;
   while (!Visible() && !at_end_) ReadRecord(kRecNext);
@@ -215,9 +226,15 @@ bool TTableHandler::Find(const std::string& key_text) {
 
 uint32_t TTableHandler::SeekInTag(const std::string& tag_name, const std::string& key) {
   TNtxFile* file = IndexFileOfTag(tag_name);
-  if (!file) throw EXbError(fmt::format("Cannot find index tag {}", tag_name));
+  if (!file)
+    throw EXbError(XbErrorKind::kNotFound, fmt::format("Cannot find index tag {}", tag_name));
   IndexLock lock(*this);
-  return file->Tag().LookupKey(key.substr(0, 256));
+  TNtxTag& tag = file->Tag();
+  const std::string searched = key.substr(0, 256);
+  const uint32_t found = tag.LookupKey(searched);
+  // As for a seek: the record must carry the key its entry has (VerifyMasterEntry).
+  if (found != 0) WithRecordInBuffer(found, [&] { tag.VerifyRecordKey(searched); });
+  return found;
 }
 
 uint32_t TTableHandler::CountRecords(bool exact) {

@@ -35,11 +35,12 @@ bool TCreateXbDataSet::Execute() {
   if (DBFType != TxDBFTypes::Clipper && DBFType != TxDBFTypes::DBaseIII)
     throw EDatabaseError("Only Clipper and dBase III tables can be created");
   const std::string path = DBFTable->TablePath();
-  if (!AutoOverwrite && TDiskFile(path, true, false).exists() &&
+  FileIo& io = DBFTable->Io();
+  if (!AutoOverwrite && TDiskFile(path, true, false, io).exists() &&
       !EngineQuestions().ConfirmOkCancel("Table exists.  Do you want to overwrite?", "Confirm"))
     return false;
   const std::vector<TFieldDefinition> defs = CheckedDefinitions(CreateFields);
-  TDbfBuild build(path);
+  TDbfBuild build(path, io);
   for (const TFieldDefinition& d : defs) build.AddField(d.name, d.type, d.length, d.decimals);
   build.Build();
   DBFTable->Open();

@@ -109,7 +109,7 @@ void TXbDataSet::CheckBrowseMode() {
 void TXbDataSet::Open() {
   if (handler_) return;
   if (table_name_.empty()) throw EDatabaseError("Table name missing");
-  auto handler = std::make_unique<TDataSetHandler>(TablePath(), !exclusive_, !read_only_);
+  auto handler = std::make_unique<TDataSetHandler>(TablePath(), !exclusive_, !read_only_, io_);
   if (!handler->exists())
     throw EDatabaseError(fmt::sprintf("Cannot find file %s", handler->path()));
   handler->Open();

@@ -41,7 +41,8 @@ using TxStatusReport = std::function<void(int stat1, int stat2, int stat3)>;
 
 class TXbDataSet {
  public:
-  TXbDataSet() = default;
+  // The dataset's files go through io, which must outlive the dataset.
+  explicit TXbDataSet(FileIo& io = SystemFileIo()) : io_(io) {}
   ~TXbDataSet();
   TXbDataSet(const TXbDataSet&) = delete;
   TXbDataSet& operator=(const TXbDataSet&) = delete;
@@ -165,6 +166,8 @@ class TXbDataSet {
   // Left-aligned for C, D and L, right-aligned for other types, cut to the field length.
   void SetRawFieldText(const std::string& field, std::string_view text);
 
+  FileIo& Io() const { return io_; }
+
   // The open handler (field descriptors and the like); nullptr while closed.
   TDataSetHandler* Handler() { return handler_.get(); }
 
@@ -186,6 +189,7 @@ class TXbDataSet {
   void RefreshReadAhead();
   int FieldNumber(const std::string& name);
 
+  FileIo& io_;
   std::string database_name_;
   std::string table_name_;
   std::vector<std::string> index_files_;

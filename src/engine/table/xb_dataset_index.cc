@@ -27,7 +27,7 @@ void TXbDataSet::OpenIndexFiles(bool at_open) {
     std::string name = WithDefaultExtension(listed, ".ndx");
     if (name.find('/') == std::string::npos) name = Directory() + name;
     {
-      const TDiskFile probe(name, true, false);
+      const TDiskFile probe(name, true, false, io_);
       if (!probe.exists()) throw EDatabaseError(fmt::sprintf("Cannot find file %s", probe.path()));
     }
     if (handler_->OpenIndex(name) < 0 && !at_open)

@@ -258,11 +258,10 @@ TEST(DbfFile, FailedAppendLeavesHeaderAndFileConsistent) {
   test::TempDir dir;
   const std::string path = MakeTable(dir, 2);
   const auto before = FileBytes(path);
-  TDbfFields t(path, true, true);
-  t.Open();
   FaultyIo io;
+  TDbfFields t(path, true, true, io);
+  t.Open();
   {
-    ScopedFileIo scope(io);
     // The record write fails on every attempt, the first one after writing a few bytes.
     io.ShortWrite(1, 3);
     io.Fail(FaultyIo::kPWrite, 2, 3, ENOSPC);
@@ -299,10 +298,9 @@ TEST(DbfFile, FailedAppendLeavesHeaderAndFileConsistent) {
 TEST(DbfFile, FailedHeaderWriteKeepsTheOldCount) {
   test::TempDir dir;
   const std::string path = MakeTable(dir, 1);
-  TDbfFields t(path, true, true);
-  t.Open();
   FaultyIo io;
-  ScopedFileIo scope(io);
+  TDbfFields t(path, true, true, io);
+  t.Open();
   io.Fail(FaultyIo::kPWrite, 2, 4);  // the record goes in, the header write fails
   t.BlankRecord();
   EXPECT_EQ(ErrorOf([&] { t.AppendRecord(); }), "Error 5 in Write of file " + path + " at block 0");

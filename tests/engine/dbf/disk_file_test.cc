@@ -115,8 +115,7 @@ TEST(DiskFile, ExclusiveFileLocksWithoutTheSystem) {
   test::TempDir dir;
   const std::string path = MakeFile(dir, "t.dbf");
   FaultyIo io;
-  ScopedFileIo scope(io);
-  TDiskFile x(path, false, true);
+  TDiskFile x(path, false, true, io);
   x.Open();
   EXPECT_TRUE(x.LockRange(1000000005, 1));
   EXPECT_TRUE(x.LockRange(1000000006, 1));
@@ -152,14 +151,12 @@ TEST(DiskFile, TransientFailuresAreRetriedThreeTimes) {
   test::TempDir dir;
   const std::string path = MakeFile(dir, "t.dbf");
   FaultyIo io;
-  ScopedFileIo scope(io);
-  TDiskFile f(path, true, true);
+  TDiskFile f(path, true, true, io);
   f.Open();
   char buf[4];
   io.Fail(FaultyIo::kPRead, 1, 3);  // three failures, the fourth attempt works
-  const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(f.Read(buf, 4, 2), 4u);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+  EXPECT_EQ(io.slept(), std::chrono::milliseconds(150)) << "50 ms before each retry";
   EXPECT_EQ(std::string(buf, 4), "2345");
   EXPECT_EQ(io.Calls(FaultyIo::kPRead), 4);
 
@@ -208,19 +205,42 @@ TEST(DiskFile, RetriedLockGivesUpWithCanNotLock) {
 TEST(DiskFile, RenameReopensUnderTheNewName) {
   test::TempDir dir;
   const std::string path = MakeFile(dir, "old.dbf");
-  TDiskFile f(path, false, true);
+  FaultyIo io;
+  TDiskFile f(path, false, true, io);
   f.Open();
   f.Rename("new.dbf");
   EXPECT_TRUE(f.is_open());
   EXPECT_EQ(f.path(), dir.dir() + "new.dbf");
   EXPECT_EQ(f.Size(), 10u);
   EXPECT_FALSE(std::filesystem::exists(dir / "old.dbf"));
-  FaultyIo io;
-  ScopedFileIo scope(io);
-  io.Fail(FaultyIo::kRename, 1);
+  io.FailNext(FaultyIo::kRename);
   EXPECT_EQ(ErrorOf([&] { f.Rename("other.dbf"); }),
             "Error on Rename of file " + dir.dir() + "new.dbf");
   EXPECT_TRUE(f.is_open());
+}
+
+TEST(DiskFile, OpenFollowsAFileRenamedOverItsName) {
+  test::TempDir dir;
+  const std::string path = MakeFile(dir, "t.ntx", "old");
+  const std::string fresh = MakeFile(dir, "t.ntx.tmp", "new");
+  // A rebuild renames its new file over the name between this open and its share lock.
+  struct RenameBeforeFirstLock : FileIoWrapper {
+    std::string from, to;
+    int locks = 0;
+    RenameBeforeFirstLock() : FileIoWrapper(SystemFileIo()) {}
+    int Flock(int fd, int operation) override {
+      if (locks++ == 0) target().Rename(from, to);
+      return target().Flock(fd, operation);
+    }
+  } io;
+  io.from = fresh;
+  io.to = path;
+  TDiskFile f(path, true, false, io);
+  f.Open();
+  char buf[3];
+  ASSERT_EQ(f.Read(buf, 3, 0), 3u);
+  EXPECT_EQ(std::string(buf, 3), "new") << "the handle is on the file that carries the name";
+  EXPECT_EQ(io.locks, 2);
 }
 
 TEST(DiskFile, CreateDoesNotEmptyAFileInUse) {

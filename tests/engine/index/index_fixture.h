@@ -80,6 +80,7 @@ class SharedMemoryStorage : public TIndexStorage {
   bool Shared() const override { return true; }
   bool TryLock(uint64_t, uint64_t) override { return true; }
   void Unlock(uint64_t, uint64_t) override {}
+  void Pause(std::chrono::milliseconds) override {}
 
  private:
   std::string name_ = "shared.ntx";

@@ -92,6 +92,42 @@ TEST(ToolIndex, WritesKeepIndexesAndCheckFindsDamage) {
   EXPECT_NE(stale.out.find("malformed"), std::string::npos) << stale.out;
 }
 
+TEST(ToolIndex, ReindexRebuildsDamagedIndexesFromTheirOwnHeaderOrFromKey) {
+  ToolTable t;
+  const std::string names = t.dir.dir() + "names.ntx";
+  const std::string keys = Tool(t.dir, "keys names.ntx").out;
+  const auto overwrite = [&](std::streamoff at, size_t count) {
+    std::fstream f(names, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(at);
+    f << std::string(count, '\0');
+  };
+  // Marked invalid (no root page), as a pack leaves the old indexes before it switches the
+  // table: the index says it is damaged, and its own header still tells how to build it.
+  overwrite(4, 4);
+  Result r = Tool(t.dir, "dump shop --index names.ntx --order NAMES");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Index file names.ntx->NAMES is corrupted"), std::string::npos) << r.out;
+  r = Tool(t.dir, "check shop names.ntx");
+  EXPECT_NE(r.out.find("marked invalid"), std::string::npos) << r.out;
+  r = Tool(t.dir, "reindex shop names.ntx nums.ntx");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Tool(t.dir, "keys names.ntx").out, keys);
+  EXPECT_EQ(Tool(t.dir, "check shop names.ntx nums.ntx").status, 0);
+
+  // The first KiB zeroed: the key expression is gone, and --key gives it back.
+  overwrite(0, 1024);
+  r = Tool(t.dir, "reindex shop names.ntx");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("give --key EXPR"), std::string::npos) << r.out;
+  r = Tool(t.dir, "reindex shop names.ntx --key 'UPPER(NAME)'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Tool(t.dir, "keys names.ntx").out, keys);
+  std::filesystem::remove(names);
+  EXPECT_EQ(Tool(t.dir, "reindex shop names.ntx --key 'UPPER(NAME)'").status, 0);
+  EXPECT_EQ(Tool(t.dir, "keys names.ntx").out, keys);
+  EXPECT_EQ(Tool(t.dir, "check shop names.ntx nums.ntx").status, 0);
+}
+
 TEST(ToolIndex, PackAndZap) {
   ToolTable t;
   Tool(t.dir, "delete shop 2 --index names.ntx nums.ntx");

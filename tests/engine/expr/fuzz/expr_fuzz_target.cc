@@ -5,9 +5,9 @@
 #include "engine/dbf/xb_error.h"
 #include "engine/expr/exp_handler.h"
 #include "engine/expr/exp_user_link.h"
+#include "engine/expr/memory_table.h"
 #include "engine/expr/rtl_error.h"
 #include "engine/expr/xvariant.h"
-#include "memory_table.h"
 
 namespace fidora::test {
 namespace {
