@@ -14,6 +14,8 @@ class TLines : public std::vector<std::string> {
   // The value of the first line of the form NAME=value whose name equals `name` without
   // regard to case; empty when there is none.
   std::string Value(std::string_view name) const;
+  // Index of that line; -1 when there is none.
+  int IndexOfName(std::string_view name) const;
   int Count() const { return static_cast<int>(size()); }
 };
 
