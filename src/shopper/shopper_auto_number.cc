@@ -7,7 +7,6 @@
 // in physical order (read in large blocks, no index open) finds the numbers that are taken;
 // the first number the pass leaves free is then confirmed by its seek, as every number the
 // seeks alone try.
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -65,9 +64,10 @@ std::optional<std::string> TSDM::NextAutoNumber() {
   const auto free = [&](int64_t n) {
     return !tTracker.Find(ShopperKey(std::to_string(n)), true, false);
   };
-  // Card numbers start at 1: a start below it counts as 1, like one that is not a number
-  // (a start of minus two billion would otherwise hold the server for hours).
-  int64_t n = std::max<int64_t>(settings.Start().value_or(1), 1);
+  // A negative start counts as 1, like one that is not a number: no card carries a minus
+  // sign, and a start of minus two billion would otherwise hold the server for hours.
+  int64_t n = settings.Start().value_or(1);
+  if (n < 0) n = 1;
   for (int seeks = 0; n <= kLastNumber && seeks < kSeeksBeforePass; ++n, ++seeks)
     if (free(n)) return std::to_string(n);
   if (n > kLastNumber) return std::nullopt;

@@ -5,6 +5,8 @@
 #include <fmt/format.h>
 
 #include <cstdint>
+#include <iterator>
+#include <span>
 #include <vector>
 
 #include "engine/dbf/dbf_date.h"
@@ -20,12 +22,10 @@ namespace {
 
 constexpr std::string_view kName = "SHOPPER_EditNumber";
 
-// Where a renumbering is: the table being changed and the record being changed in it
-// (0 while its rows are being found), or the change log being written.
-struct TRenumberPlace {
-  std::string table;
-  uint32_t record = 0;
-  bool change_log = false;
+// One related table of a shopper and the column that carries the shopper's number.
+struct TReference {
+  TXbDataSet* dataset;
+  const char* column;
 };
 
 // An expression text literal that reads back as exactly `text`: between double quotes, or
@@ -50,8 +50,9 @@ std::string TextLiteral(std::string_view text) {
 
 // The filter of the rows whose `column`, trimmed, is `number`, trimmed. The comparison is
 // exact: wildcard patterns are off, so a "*" in a number is an ordinary character.
+// `number` is as the table stores it (code page and all).
 std::string ReferenceFilter(const std::string& column, const std::string& number) {
-  return "ALLTRIM(" + column + ") = " + TextLiteral(AnsiToOem(Trim(number)));
+  return "ALLTRIM(" + column + ") = " + TextLiteral(number);
 }
 
 void ClearFilter(TXbDataSet& dataset, TxFilterOptions options) {
@@ -69,7 +70,9 @@ std::vector<uint32_t> CollectReferences(TXbDataSet& dataset, const std::string& 
   std::vector<uint32_t> records;
   try {
     dataset.SetFilterOptions({.case_insensitive = false, .no_partial_compare = true});
-    dataset.SetFilter(ReferenceFilter(column, number));
+    const std::string trimmed = Trim(number);
+    dataset.SetFilter(
+        ReferenceFilter(column, dataset.TranslateASCII() ? AnsiToOem(trimmed) : trimmed));
     dataset.SetFiltered(true);
     dataset.Open();
     for (dataset.First(); !dataset.Eof(); dataset.Next()) records.push_back(dataset.RecNo());
@@ -83,15 +86,16 @@ std::vector<uint32_t> CollectReferences(TXbDataSet& dataset, const std::string& 
 
 // Replaces `old_number` by `new_number` in `column` of every row of the dataset that holds it.
 // The rows are found first and changed afterwards, so that changing the column does not
-// disturb the search; every index file of the dataset follows. `place` tells where it is.
-void RenumberReferences(TXbDataSet& dataset, const std::string& column,
-                        const std::string& old_number, const std::string& new_number,
-                        TRenumberPlace& place) {
-  place = {dataset.TableName(), 0};
-  const std::vector<uint32_t> records = CollectReferences(dataset, column, old_number);
-  TXbField& field = dataset.FieldByName(column);
-  for (const uint32_t record : records) {
-    place.record = record;
+// disturb the search; every index file of the dataset follows. `record` is the record being
+// changed (0 while the rows are being found), for the report of a renumbering that stops.
+void RenumberReferences(const TReference& reference, const std::string& old_number,
+                        const std::string& new_number, uint32_t& record) {
+  TXbDataSet& dataset = *reference.dataset;
+  record = 0;
+  const std::vector<uint32_t> records = CollectReferences(dataset, reference.column, old_number);
+  TXbField& field = dataset.FieldByName(reference.column);
+  for (const uint32_t next : records) {
+    record = next;
     dataset.SetRecNo(record);
     dataset.Edit();
     field.SetAsString(new_number);
@@ -113,23 +117,26 @@ void WriteChangeLog(TXbDataSet& log, const std::string& old_number, const std::s
 }
 
 // The status-log line of a renumbering that stopped after the shopper was renumbered: where
-// it stopped, so that the operator can finish it by hand.
+// it stopped and what is left to do, so that the operator can finish it by hand. `left` are
+// the related tables from the one it stopped at on (none when the change log failed),
+// `record` the record it stopped at (0: before any row of that table changed).
 void LogStoppedRenumbering(const std::string& old_number, const std::string& new_number,
-                           const TRenumberPlace& place, const std::string& reason) noexcept {
+                           std::span<const TReference> left, uint32_t record,
+                           const std::string& change_log, const std::string& reason) noexcept {
   try {
-    std::string what;
-    if (place.change_log)
-      what = fmt::format("{} renumbered to {}, but no row was written to {}", old_number,
-                         new_number, place.table);
-    else if (place.record > 0)
-      what = fmt::format(
-          "renumbering {} to {} stopped at record {} of {}; the rows before it carry the new "
-          "number",
-          old_number, new_number, place.record, place.table);
-    else
-      what = fmt::format("renumbering {} to {} stopped at {} before any of its rows changed",
-                         old_number, new_number, place.table);
-    StatusLog(fmt::format("TSDM.{} - {}: {}", kName, what, reason));
+    std::string line =
+        fmt::format("TSDM.{} - renumbering {} to {} stopped at ", kName, old_number, new_number);
+    if (left.empty()) {
+      line +=
+          fmt::format("{} ({}); the shopper and its rows carry {}", change_log, reason, new_number);
+    } else {
+      if (record > 0) line += fmt::format("record {} of ", record);
+      line += fmt::format("{} ({}); the shopper carries {}, rows still carrying {} may be in ",
+                          left.front().dataset->TableName(), reason, new_number, old_number);
+      for (size_t i = 0; i < left.size(); ++i)
+        line += (i == 0 ? "" : ", ") + left[i].dataset->TableName();
+    }
+    StatusLog(line + fmt::format("; no row was written to {}", change_log));
   } catch (const std::exception&) {
     // The reply still tells the terminal; a log that cannot be written must not hide it.
   }
@@ -166,15 +173,17 @@ void TSDM::SHOPPER_EditNumber(TRxTx& rx) {
                tTracker.Edit();
                tTracker.FieldByName("ACCOUNTNUM").SetAsString(new_number);
                tTracker.Post();
-               TRenumberPlace place;
+               const TReference references[] = {
+                   {&tPosHead, "CUSTOMER"}, {&tLaybyHead, "CUSTOMER"}, {&tTrackLog, "ACCOUNTNUM"}};
+               size_t step = 0;
+               uint32_t record = 0;
                try {
-                 RenumberReferences(tPosHead, "CUSTOMER", old_number, new_number, place);
-                 RenumberReferences(tLaybyHead, "CUSTOMER", old_number, new_number, place);
-                 RenumberReferences(tTrackLog, "ACCOUNTNUM", old_number, new_number, place);
-                 place = {tTrackerChangeLog.TableName(), 0, true};
+                 for (; step < std::size(references); ++step)
+                   RenumberReferences(references[step], old_number, new_number, record);
                  WriteChangeLog(tTrackerChangeLog, old_number, new_number, clerk);
                } catch (const std::exception& error) {
-                 LogStoppedRenumbering(old_number, new_number, place, error.what());
+                 LogStoppedRenumbering(old_number, new_number, std::span(references).subspan(step),
+                                       record, tTrackerChangeLog.TableName(), error.what());
                  throw;
                }
                tTracker.Close();

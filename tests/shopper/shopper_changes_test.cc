@@ -52,9 +52,13 @@ TEST_F(ShopperChanges, AppendAutoTakesTheFirstFreeNumberFromTheStart) {
   EXPECT_EQ(WithoutTime(AskBlock({"SHOPPER|APPEND|", "accountnum=auto"})),
             Lines({"SHOPPER|APPEND|auto", "ACCOUNTNUM|auto", "STAT|OK|"}));
 
-  // A start that is not a number is 1; a start at the last number gives it, then no more.
-  SetColumn("Morvex.DBF", 3, "VALUE=one");
-  EXPECT_EQ(AskBlock({"SHOPPER|APPEND|", "accountnum=AUTO"})[1], "ACCOUNTNUM|1");
+  // A start that is not a number is 1, and so is a negative one; 0 is a start like any other.
+  // A start at the last number gives it, then no more.
+  for (const auto& [start, number] : std::vector<std::pair<std::string, std::string>>{
+           {"one", "1"}, {"-5", "2"}, {"-2147483649", "3"}, {" 0", "0"}}) {
+    SetColumn("Morvex.DBF", 3, "VALUE=" + start);
+    EXPECT_EQ(AskBlock({"SHOPPER|APPEND|", "accountnum=AUTO"})[1], "ACCOUNTNUM|" + number) << start;
+  }
   SetColumn("Morvex.DBF", 3, "VALUE=999999");
   EXPECT_EQ(AskBlock({"SHOPPER|APPEND|", "accountnum=AUTO"})[1], "ACCOUNTNUM|999999");
   const std::vector<std::string> refused = {
@@ -68,7 +72,7 @@ TEST_F(ShopperChanges, AppendAutoTakesTheFirstFreeNumberFromTheStart) {
   SetColumn("Morvex.DBF", 2, "SECTION=FreqShop:AutoGenNumberX");
   EXPECT_EQ(AskBlock({"SHOPPER|APPEND|", "accountnum=AUTO"}), refused);
 
-  EXPECT_EQ(Records("TRACKER.DBF").size(), 11u);
+  EXPECT_EQ(Records("TRACKER.DBF").size(), 14u);
   ExpectIndexesExact("TRACKER.DBF");
 }
 
@@ -150,6 +154,41 @@ TEST_F(ShopperChanges, AppendLogsTheBalancesItSets) {
   EXPECT_EQ(Records("TRACKER.DBF").size(), 8u);
   ExpectIndexesExact("TRACKER.DBF");
   ExpectIndexesExact("TRACKLOG.DBF");
+}
+
+// An independent reader sees the rows the server wrote: the new shopper with its converted
+// values, the OEM text, the adjustment row and, after a renumbering, the change-log row.
+TEST_F(ShopperChanges, WrittenRowsReadBackInAnIndependentReader) {
+  EXPECT_EQ(WithoutTime(AskBlock({"SHOPPER|APPEND|welcome", "accountnum=AUTO", "SURNAME=M\xFCller",
+                                  "DOLLAVAIL=12.5", "EXP_DATE=31/12/2027", "OFFRITEM=3"})),
+            Lines({"SHOPPER|APPEND|AUTO", "ACCOUNTNUM|1003", "STAT|OK|"}));
+  ASSERT_EQ(WithoutTime(Ask("SHOPPER|EDIT_NUMBER|1003|N1003|kim")), Lines({"STAT|OK|"}));
+  const char* script = R"(
+import sys, dbfread
+d = sys.argv[1] + '/'
+shoppers = list(dbfread.DBF(d + 'TRACKER.DBF', encoding='cp437'))
+print(len(shoppers))
+for r in shoppers:
+    if r['ACCOUNTNUM'] == 'N1003':
+        print(ascii((r['SURNAME'], r['DOLLAVAIL'], r['EXP_DATE'].isoformat(), r['OFFRITEM'])))
+r = list(dbfread.DBF(d + 'TRACKLOG.DBF', encoding='cp437'))[-1]
+print(ascii((r['ACCOUNTNUM'], r['PRODCODE'], r['GROUP'], r['SALEDATE'].isoformat(),
+             r['DESCRIPTIO'], r['AMOUNT'], r['QTY'])))
+for r in dbfread.DBF(d + 'TRACKCHLOG.DBF', encoding='cp437'):
+    print(ascii((r['DATE'].isoformat(), r['OLD_NUMBER'], r['NEW_NUMBER'], r['CLERK'])))
+)";
+  const ProgramResult r = RunProgram("/usr/bin/python3", {"-c", script, data_.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string today = Today(),
+                    iso = today.substr(6) + "-" + today.substr(3, 2) + "-" + today.substr(0, 2);
+  EXPECT_EQ(r.out,
+            "7\n"
+            "('M\\xfcller', 12.5, '2027-12-31', 3)\n"
+            "('N1003', 'ADD_DOLLAR', 99, '" +
+                iso +
+                "', 'WELCOME', 12.5, 1)\n"
+                "('" +
+                iso + "', '1003', 'N1003', 'KIM')\n");
 }
 
 // ---- EDIT ----------------------------------------------------------------------------------
@@ -237,16 +276,25 @@ TEST_F(ShopperChanges, EditNumberRefusalsChangeNothing) {
   EXPECT_EQ(Shopper("1001")["SURNAME"], "Smith");
 }
 
-// Numbers holding the filter's own characters match only themselves.
-TEST_F(ShopperChanges, EditNumberOfNumbersWithPatternAndQuoteCharacters) {
-  for (const std::string number : {"100*", "X\"Y'Z]"}) {
-    ASSERT_EQ(AskBlock({"SHOPPER|APPEND|", "accountnum=" + number}).size(), 3u) << number;
-    EXPECT_EQ(WithoutTime(Ask("SHOPPER|EDIT_NUMBER|" + number + "|N" + number.substr(0, 1))),
+// Numbers holding the filter's own characters, or letters outside ASCII (stored in the OEM
+// code page), match only themselves.
+TEST_F(ShopperChanges, EditNumberOfNumbersWithPatternQuoteAndAccentedCharacters) {
+  const std::vector<std::string> numbers = {"100*", "X\"Y'Z]",
+                                            "\xC9"
+                                            "1"};  // É1 in Windows-1252
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    // The adjustment row of the new shopper is its purchase-log row.
+    ASSERT_EQ(AskBlock({"SHOPPER|APPEND|", "accountnum=" + numbers[i], "DOLLAVAIL=1"}).size(), 3u)
+        << numbers[i];
+    EXPECT_EQ(WithoutTime(Ask("SHOPPER|EDIT_NUMBER|" + numbers[i] + "|N" + std::to_string(i))),
               Lines({"STAT|OK|"}))
-        << number;
+        << numbers[i];
   }
   EXPECT_EQ(TableColumn("POSHEAD.DBF", 1), Lines({"1001", "", "10010", " 1001", "1002", "1001"}));
-  EXPECT_EQ(Records("TRACKCHLOG.DBF").size(), 2u);
+  EXPECT_EQ(TableColumn("TRACKLOG.DBF", 0),
+            Lines({"1001", "1001", "1000", "1001", "1000", "1001", "1001", "10010",
+                   "1234567890123456", "N0", "N1", "N2"}));
+  EXPECT_EQ(Records("TRACKCHLOG.DBF").size(), 3u);
   ExpectEveryIndexExact();
 }
 
@@ -263,25 +311,58 @@ TEST_F(ShopperChanges, EditNumberStopsAtARecordHeldByAnotherProgram) {
   EXPECT_TRUE(Records("TRACKCHLOG.DBF").empty());
   const std::string log = StatusLogText();
   EXPECT_NE(log.find("TSDM.SHOPPER_EditNumber - renumbering 1001 to 2001 stopped at record 4 of "
-                     "POSHEAD.DBF; the rows before it carry the new number: Record is locked by "
-                     "another user"),
+                     "POSHEAD.DBF (Record is locked by another user); the shopper carries 2001, "
+                     "rows still carrying 1001 may be in POSHEAD.DBF, LAYBYHED.DBF, TRACKLOG.DBF; "
+                     "no row was written to TRACKCHLOG.DBF"),
             std::string::npos)
       << log;
   ExpectEveryIndexExact();
 }
 
+// A related table or the change log that cannot be used stops the renumbering there: the
+// shopper and the rows before stay renumbered, and the status log says what is left to do.
 TEST_F(ShopperChanges, EditNumberStopsAtATableThatCannotBeOpened) {
   std::filesystem::remove(data_ / "LAYBYHED.DBF");
   const std::vector<std::string> reply = Ask("SHOPPER|EDIT_NUMBER|1001|2001|K");
   ASSERT_EQ(reply.size(), 1u);
   EXPECT_EQ(reply[0].rfind("STAT|TSDM.SHOPPER_EditNumber - Cannot find file ", 0), 0u) << reply[0];
+  EXPECT_EQ(Shopper("2001")["SURNAME"], "Smith");
   EXPECT_EQ(TableColumn("POSHEAD.DBF", 1), Lines({"2001", "", "10010", "2001", "1002", "2001"}));
   EXPECT_EQ(TableColumn("TRACKLOG.DBF", 0)[0], "1001");
+  EXPECT_TRUE(Records("TRACKCHLOG.DBF").empty());
   const std::string log = StatusLogText();
-  EXPECT_NE(log.find("renumbering 1001 to 2001 stopped at LAYBYHED.DBF before any of its rows "
-                     "changed: Cannot find file "),
+  for (const std::string part :
+       {"TSDM.SHOPPER_EditNumber - renumbering 1001 to 2001 stopped at LAYBYHED.DBF (Cannot "
+        "find file ",
+        "); the shopper carries 2001, rows still carrying 1001 may be in LAYBYHED.DBF, "
+        "TRACKLOG.DBF; no row was written to TRACKCHLOG.DBF"})
+    EXPECT_NE(log.find(part), std::string::npos) << log;
+  for (const char* table : {"TRACKER.DBF", "POSHEAD.DBF"}) ExpectIndexesExact(table);
+}
+
+TEST_F(ShopperChanges, EditNumberWithAChangeLogItCannotWrite) {
+  // The structure check has run at start; the change log loses its CLERK column now.
+  std::filesystem::remove(data_ / "TRACKCHLOG.DBF");
+  WriteShopTable(
+      data_, {"TRACKCHLOG.DBF", {"DATE;D;8;0", "OLD_NUMBER;C;16;0", "NEW_NUMBER;C;16;0"}, {}, {}});
+  const std::vector<std::string> reply = Ask("SHOPPER|EDIT_NUMBER|1001|2001|K");
+  ASSERT_EQ(reply.size(), 1u);
+  EXPECT_EQ(reply[0].rfind("STAT|TSDM.SHOPPER_EditNumber - ", 0), 0u) << reply[0];
+  EXPECT_NE(reply[0].find("CLERK"), std::string::npos) << reply[0];
+  EXPECT_EQ(TableColumn("POSHEAD.DBF", 1), Lines({"2001", "", "10010", "2001", "1002", "2001"}));
+  EXPECT_EQ(TableColumn("LAYBYHED.DBF", 1), Lines({"1002", "2001"}));
+  EXPECT_EQ(TableColumn("TRACKLOG.DBF", 0)[0], "2001");
+  EXPECT_TRUE(Records("TRACKCHLOG.DBF").empty());
+  const std::string message = reply[0].substr(reply[0].find(" - ") + 3);
+  const std::string log = StatusLogText();
+  EXPECT_NE(log.find("TSDM.SHOPPER_EditNumber - renumbering 1001 to 2001 stopped at "
+                     "TRACKCHLOG.DBF (" +
+                     message +
+                     "); the shopper and its rows carry 2001; no row was written to "
+                     "TRACKCHLOG.DBF"),
             std::string::npos)
       << log;
+  ExpectEveryIndexExact();
 }
 
 // ---- OFFER ---------------------------------------------------------------------------------
