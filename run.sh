@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts the server on the demo data directory (demo-data/ unless
-# FIDORA_DATA is set). Extra arguments go to fidora, e.g. ./run.sh --port 9522.
+# FIDORA_DATA is set). With a display the operator window shows; without one (or with
+# --headless) the server runs headless. Extra arguments go to fidora, e.g. ./run.sh --port 9522.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
@@ -12,4 +13,4 @@ if [ ! -d "$data" ]; then
   echo "Creating the demo data directory $data"
   build/tools/dbf/fidora-dbf demo "$data"
 fi
-exec build/src/shell/fidora --headless --data-dir "$data" "$@"
+exec build/src/shell/fidora --data-dir "$data" "$@"
