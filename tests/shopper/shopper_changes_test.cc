@@ -375,6 +375,9 @@ TEST_F(ShopperChanges, OfferSingleAdjustAndReset) {
       {"SHOPPER|OFFER|SINGLE|nosuch|1", {"STAT|TSDM.SHOPPER_Offer - NOT FOUND Shopper:NOSUCH"}},
       {"SHOPPER|OFFER|SINGLE|1001|x",
        {"STAT|TSDM.SHOPPER_Offer - 'X' is not a valid integer value"}},
+      // 3 + 9999 does not fit the counter's four digits.
+      {"SHOPPER|OFFER|SINGLE|1001|9999",
+       {"STAT|TSDM.SHOPPER_Offer - numeric value too big in field OFFRITEM - 10002"}},
       {"SHOPPER|OFFER|ADJUST|half",
        {"STAT|TSDM.SHOPPER_Offer - 'HALF' is not a valid floating point value"}},
       {"SHOPPER|OFFER|FOO", {"STAT|Unknown Command - \"FOO\""}},

@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/fidora_process.h"
@@ -142,6 +144,13 @@ class ShopServerTest : public ::testing::Test {
                                  std::to_string(port_), "--second-port",
                                  std::to_string(FreeLoopbackPort())});
     ASSERT_TRUE(server_->WaitUntilListening(port_)) << server_->Stderr();
+    // The ports listen before the server has checked the data directory and its tables; a
+    // test that changes the shop's files waits until that is over.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (server_->Stderr().find("listening on ports") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(server_->Stderr().find("listening on ports"), std::string::npos) << server_->Stderr();
     ASSERT_TRUE(socket_.Connect(port_));
   }
   void TearDown() override {
