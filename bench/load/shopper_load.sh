@@ -14,27 +14,10 @@ build=${1:-build}
 rounds=${2:-3}
 seconds=${SECONDS_PER_RUN:-4}  # aimed length of one run
 
-work=$(mktemp -d /tmp/fidora-shopper-load-XXXXXX)
-server_pid=
-cleanup() {
-  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-echo "writing the demo shop (100000 shoppers, 1000000 log rows)..." >&2
-"$build/tools/dbf/fidora-dbf" demo "$work/data" --shoppers 100000 --log-rows 1000000 >/dev/null
-mkdir -p "$work/run"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-second=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-XDG_RUNTIME_DIR="$work/run" FIDORA_CONFIG="$work/none.cfg" \
-  "$build/src/shell/fidora" --headless --data-dir "$work/data" --port "$port" --second-port "$second" \
-  2>"$work/server.log" &
-server_pid=$!
-for _ in $(seq 100); do
-  if "$build/tools/client/fidora-client" --port "$port" --timeout 1 NOW >/dev/null 2>&1; then break; fi
-  sleep 0.1
-done
+# shellcheck source=demo_server.sh
+source bench/load/demo_server.sh
+write_demo_shop
+start_server
 
 first=1001
 last=101000

@@ -28,10 +28,17 @@ TRequestLines& TRequestLines::operator=(const TLines& lines) {
 }
 
 std::string TRequestLines::Value(std::string_view name) const {
+  const int index = IndexOfName(name);
+  if (index < 0) return {};
+  const std::string_view line = View(static_cast<size_t>(index));
+  return std::string(line.substr(line.find('=') + 1));
+}
+
+int TRequestLines::IndexOfName(std::string_view name) const {
   const std::string wanted = UpperCase(name);
   for (size_t i = 0; i < size(); ++i)
-    if (const auto value = NamedValue(View(i), wanted)) return std::string(*value);
-  return {};
+    if (NamedValue(View(i), wanted)) return static_cast<int>(i);
+  return -1;
 }
 
 TLines TRequestLines::ToLines() const {

@@ -36,13 +36,17 @@ class TRequestLines {
     const uint32_t start = i == 0 ? 0 : ends_[i - 1];
     return std::string_view(text_.data() + start, ends_[i] - start);
   }
-  std::string operator[](size_t i) const { return std::string(View(i)); }
-  std::string front() const { return (*this)[0]; }
-  std::string back() const { return (*this)[size() - 1]; }
+  // Copies of lines, const so that assigning to one (which would change nothing) does not
+  // compile.
+  const std::string operator[](size_t i) const { return std::string(View(i)); }
+  const std::string front() const { return (*this)[0]; }
+  const std::string back() const { return (*this)[size() - 1]; }
 
   // The value of the first line of the form NAME=value whose name equals `name` without
   // regard to case; empty when there is none.
   std::string Value(std::string_view name) const;
+  // Index of that line; -1 when there is none.
+  int IndexOfName(std::string_view name) const;
   TLines ToLines() const;
 
   // Empties the list and the open line; the memory stays for the next request.

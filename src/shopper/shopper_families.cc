@@ -27,8 +27,12 @@ void TSDM::SHOPPER(TRxTx& rx) {
       Entry(*this, "SUMMARY", &TSDM::SHOPPER_Summary),
       Entry(*this, "READ", &TSDM::SHOPPER_Read),
       Entry(*this, "READEX", &TSDM::SHOPPER_ReadEx),
+      Entry(*this, "APPEND", &TSDM::SHOPPER_Append),
+      Entry(*this, "EDIT", &TSDM::SHOPPER_Edit),
       Entry(*this, "HISTORY", &TSDM::SHOPPER_History),
       HelpEntry(ShopperHelpText()),
+      Entry(*this, "OFFER", &TSDM::SHOPPER_Offer),
+      Entry(*this, "EDIT_NUMBER", &TSDM::SHOPPER_EditNumber),
   };
   DispatchFieldStyle(rx, table);
 }

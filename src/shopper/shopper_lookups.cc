@@ -5,8 +5,16 @@
 
 namespace fidora {
 
+namespace {
+constexpr int kShopperNumberWidth = 16;  // ACCOUNTNUM C 16
+}  // namespace
+
 std::string ShopperKey(std::string_view number) {
-  return PadRight(number, 16, ' ');
+  return PadRight(number, kShopperNumberWidth, ' ');
+}
+
+std::string StoredShopperKey(std::string_view number) {
+  return ShopperKey(UpperCase(number.substr(0, kShopperNumberWidth)));
 }
 
 bool LocateByColumn(TXbDataSet& dataset, const std::string& column, std::string_view value) {

@@ -15,6 +15,11 @@ class TXbDataSet;
 // given, padded with blanks to 16 characters; a longer number stays as it is.
 std::string ShopperKey(std::string_view number);
 
+// The TRAKNUM key of a shopper whose ACCOUNTNUM is set to `number`: the number cut to the
+// column's 16 characters, upper-cased and padded. Seeking it tells whether storing the number
+// would give a second shopper the key of an existing one.
+std::string StoredShopperKey(std::string_view number);
+
 // Moves the open dataset to its first record, then on until `column`, trimmed and
 // upper-cased, equals `value`, trimmed and upper-cased (null values are empty text). True on
 // the first match, which stays current; false at the end of the table.

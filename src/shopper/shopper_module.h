@@ -9,6 +9,7 @@
 // its work; handlers that wait for a record lock call Data().RLock first.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,15 @@ class TSDM {
   void SHOPPER_Summary(TRxTx& rx);  // SHOPPER¦SUMMARY: number and name of every shopper
   void SHOPPER_History(TRxTx& rx);  // SHOPPER¦HISTORY¦number¦count: the newest dockets
   void SHOPPER_Dollars(TRxTx& rx);  // SHOPPER¦DOLLARS¦number¦amt¦fs¦net[¦docket]
+  // SHOPPER¦APPEND¦note and SHOPPER¦EDIT¦note, then accountnum=number and NAME=value lines:
+  // a new shopper (accountnum=AUTO: numbered by NextAutoNumber) or changed columns.
+  void SHOPPER_Append(TRxTx& rx);
+  void SHOPPER_Edit(TRxTx& rx);
+  // SHOPPER¦EDIT_NUMBER¦old¦new¦clerk: the shopper, its sales, lay-bys and purchase-log rows
+  // move to the new number; the change log gets a row.
+  void SHOPPER_EditNumber(TRxTx& rx);
+  // SHOPPER¦OFFER¦SINGLE¦number¦delta, ¦RESET, ¦ADJUST¦ratio: the offer counters.
+  void SHOPPER_Offer(TRxTx& rx);
 
   // ---- CLUB handlers ----
   void CLUB_Summary(TRxTx& rx);  // CLUB¦SUMMARY: code and description of every club
@@ -58,6 +68,10 @@ class TSDM {
   // The reward parameters of a club (all zero for an unknown club). Opens and closes the club
   // dataset; takes no table-name lock.
   ClubRewards ReadClubRewards(const std::string& code);
+  // The first free shopper number at or above the settings' start (1 by default), up to
+  // 999999, when the settings allow automatic numbering; nullopt otherwise. The shopper
+  // dataset must be open in the order TRAKNUM; the settings table is opened and closed.
+  std::optional<std::string> NextAutoNumber();
 
   TDM& Data() { return dm_; }
 

@@ -1,63 +1,14 @@
 // The SHOPPER and CLUB families through the real server on a small shop: what the terminals
 // read and what DOLLARS and SEQ write, with every index of a written table exact afterwards.
-#include <ctime>
-#include <map>
-
-#include "support/shop_server.h"
+#include "shopper_fixture.h"
 
 namespace fidora::test {
 namespace {
-
-std::string Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%d/%m/%Y", &local);
-  return text;
-}
-
-std::vector<std::string> Split(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (size_t bar; (bar = line.find('|', start)) != std::string::npos; start = bar + 1)
-    fields.push_back(line.substr(start, bar - start));
-  fields.push_back(line.substr(start));
-  return fields;
-}
-
-// The third value of each record line of a data block (the product code of a log row).
-std::vector<std::string> Column(const std::vector<std::string>& reply, size_t column) {
-  std::vector<std::string> values;
-  auto data = std::find(reply.begin(), reply.end(), "DATA");
-  if (data == reply.end() || data + 1 == reply.end()) return values;
-  for (auto line = data + 2; line != reply.end() && *line != "|DATA"; ++line)
-    values.push_back(Split(*line).at(column));
-  return values;
-}
-
-class ShopperService : public ShopServerTest {
- protected:
-  // A shopper's columns by name, as READEX shows them.
-  std::map<std::string, std::string> Shopper(const std::string& number) {
-    const std::vector<std::string> reply = Ask("SHOPPER|READEX|" + number);
-    std::map<std::string, std::string> columns;
-    if (reply.size() != 6) {
-      ADD_FAILURE() << number << ": " << testing::PrintToString(reply);
-      return columns;
-    }
-    const std::vector<std::string> header = Split(reply[2]), row = Split(reply[3]);
-    for (size_t i = 0; i < header.size() && i < row.size(); ++i)
-      columns[header[i].substr(0, header[i].find(';'))] = row[i];
-    return columns;
-  }
-};
 
 TEST_F(ShopperService, FamiliesDispatchTheirSubCommands) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
       {"Shopper", {"STAT|Incomplete command after : Shopper"}},
       {"SHOPPER|FOO", {"STAT|Unknown Command - \"FOO\""}},
-      {"SHOPPER|APPEND|x", {"STAT|Unknown Command - \"APPEND\""}},
       {"CLUB|DETAIL|READ|X", {"STAT|Unknown Command - \"DETAIL\""}},
       {"CLUB", {"STAT|Incomplete command after : CLUB"}},
       {"VOUCHER|ADD|G1", {"STAT|Unknown Command - \"VOUCHER\""}},

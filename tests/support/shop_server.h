@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/fidora_process.h"
@@ -81,6 +83,22 @@ inline const std::vector<TShopTable>& SmallShopTables() {
        {"DATE;D;8;0", "OLD_NUMBER;C;16;0", "NEW_NUMBER;C;16;0", "CLERK;C;20;0"},
        {},
        {}},
+      // Sales and lay-bys of shoppers, of none (blank) and of look-alike numbers.
+      {"POSHEAD.DBF",
+       {"NUMBER;C;10;0", "CUSTOMER;C;16;0", "DATE;D;8;0", "TOTAL;N;12;2"},
+       {"S1|1001|20260101|10.00", "S2||20260102|5.00", "S3|10010|20260103|7.00",
+        "S4| 1001|20260104|8.00", "S5|1002|20260105|9.00", "S6|1001|20260106|4.00"},
+       {{"POSDATE1.NTX", "DTOS(DATE)"},
+        {"POSNUMHD.NTX", "NUMBER"},
+        {"LAYBYACC.NTX", "UPPER(CUSTOMER)"}}},
+      {"LAYBYHED.DBF",
+       {"NUMBER;C;10;0", "CUSTOMER;C;16;0", "DATE;D;8;0", "TOTAL;N;12;2"},
+       {"L1|1002|20260101|50.00", "L2|1001|20260102|60.00"},
+       {{"LYBDATE1.NTX", "DTOS(DATE)"}, {"LYBNUMHD.NTX", "NUMBER"}}},
+      {"Morvex.DBF",
+       {"SECTION;C;40;0", "VALUE;C;60;0"},
+       {"Shop:Name|Small shop", "FreqShop:AutoGenNumber|1", "FreqShop:AutoGenStart|1001"},
+       {}},
   };
   return tables;
 }
@@ -126,6 +144,13 @@ class ShopServerTest : public ::testing::Test {
                                  std::to_string(port_), "--second-port",
                                  std::to_string(FreeLoopbackPort())});
     ASSERT_TRUE(server_->WaitUntilListening(port_)) << server_->Stderr();
+    // The ports listen before the server has checked the data directory and its tables; a
+    // test that changes the shop's files waits until that is over.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (server_->Stderr().find("listening on ports") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(server_->Stderr().find("listening on ports"), std::string::npos) << server_->Stderr();
     ASSERT_TRUE(socket_.Connect(port_));
   }
   void TearDown() override {

@@ -175,7 +175,9 @@ TIndexPageList TNtxTag::LoadPage(uint32_t offset, size_t level) {
   if (!page.leaf) {
     const uint32_t child = page.items[page.count].child;
     if (child == 0 || (child & kPageMask) != 0) Corrupted();
-    if (level == 0 || page.count == 0 || parent == nullptr)
+    // The rightmost child's bound is the parent's entry for this page, also when the page has
+    // no key of its own left (every other child was emptied and removed).
+    if (level == 0 || parent == nullptr)
       list.entries.push_back({std::string(1, '\xFF'), 0, child});
     else
       list.entries.push_back({parent->key, parent->recno, child});

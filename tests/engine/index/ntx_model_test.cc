@@ -138,5 +138,40 @@ TEST(NtxModel, ThreeLevelTree) {
   for (size_t i = 0; i < keys.size(); ++i) ASSERT_EQ(walk.entries[i].key, keys[i]);
 }
 
+// A block of records with one key moves to a key past every other and back, again and again,
+// as renumbering a shopper moves the purchase-log rows: the removals empty whole pages and
+// leave branches with no key of their own, and every entry must still be found and moved.
+TEST(NtxModel, ABlockOfKeysMovesBackAndForth) {
+  // Keys as a shopper's purchase-log rows have them: the number, then the date.
+  ModelTable table(IndexKeyValue::Text(std::string(24, ' ')));
+  MemoryIndex index = CreateMemoryIndex(table);
+  TNtxTag& tag = index.file->Tag();
+  OrderModel model({false, true, false});
+  std::mt19937 rng(3);
+  std::vector<std::pair<uint32_t, std::string>> block;  // record, date
+  for (int i = 0; i < 3300; ++i) {
+    const std::string date = fmt::format("2026{:04d}", rng() % 1300);
+    const bool moving = i % 10 == 0 || i >= 3000;
+    const std::string key =
+        (moving ? std::string("1002") : fmt::format("{:04d}", 1000 + rng() % 200)) + date;
+    const uint32_t recno = table.Append(Rec(key), {index.file.get()});
+    model.Insert(key, recno);
+    if (moving) block.emplace_back(recno, date);
+  }
+  for (int pass = 1; pass <= 4; ++pass) {
+    const std::string number = pass % 2 == 1 ? "500 " : "1002";
+    for (const auto& [recno, date] : block) {
+      table.Edit(recno, Rec(number + date), {index.file.get()});
+      model.Remove(recno);
+      model.Insert(number + date, recno);
+    }
+    tag.ReleaseKeyStack();
+    ASSERT_EQ(WalkedKeys(*index.storage), model.Lines()) << "pass " << pass;
+    ASSERT_EQ(NavigatedKeys(tag), model.Lines()) << "pass " << pass;
+    const auto problems = CheckNtxAgainstTable(*index.storage, table);
+    ASSERT_TRUE(problems.empty()) << "pass " << pass << ": " << problems.front();
+  }
+}
+
 }  // namespace
 }  // namespace fidora::test
