@@ -29,26 +29,29 @@ void DBF_Family(TRxTx& rx) {
     ReplyUnknownCommand(rx, rx.Parser().Field(1));
 }
 
-void SHOPPER_Family(TRxTx& rx) {
+template <void (TSDM::*Family)(TRxTx&)>
+void ShopperFamily(TRxTx& rx) {
   if (TSDM* module = SDM())
-    module->SHOPPER(rx);
-  else
-    ReplyUnknownCommand(rx, rx.Parser().Field(1));
-}
-
-void CLUB_Family(TRxTx& rx) {
-  if (TSDM* module = SDM())
-    module->CLUB(rx);
+    (module->*Family)(rx);
   else
     ReplyUnknownCommand(rx, rx.Parser().Field(1));
 }
 
 std::vector<TCommandEntry>& CommandTable() {
   static std::vector<TCommandEntry> table = {
-      {"DBF", DBF_Family},  {"VERS", Net_Vers}, {"SHOPPER", SHOPPER_Family}, {"CLUB", CLUB_Family},
-      {"VOUCHER", nullptr}, {"NOW", Net_Now},   {"GLOBAL", nullptr},         {"REINDEX", nullptr},
-      {"FILE", nullptr},    {"NAME", Net_Name}, {"STOCK", nullptr},          {"HELP", Net_Help},
-      {"DEBTOR", nullptr},
+      {"DBF", DBF_Family},
+      {"VERS", Net_Vers},
+      {"SHOPPER", ShopperFamily<&TSDM::SHOPPER>},
+      {"CLUB", ShopperFamily<&TSDM::CLUB>},
+      {"VOUCHER", ShopperFamily<&TSDM::VOUCHER>},
+      {"NOW", Net_Now},
+      {"GLOBAL", nullptr},
+      {"REINDEX", nullptr},
+      {"FILE", nullptr},
+      {"NAME", Net_Name},
+      {"STOCK", ShopperFamily<&TSDM::STOCK>},
+      {"HELP", Net_Help},
+      {"DEBTOR", ShopperFamily<&TSDM::DEBTOR>},
   };
   return table;
 }
