@@ -19,11 +19,12 @@ size_t TMemorySource::Read(char* dest, size_t n) {
 }
 
 std::unique_ptr<TFileSource> TFileSource::Open(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that opening a pipe put in the file's place cannot hang the server.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
-  // Shared for reading: a file someone holds exclusively is not sent.
+  // Shared for reading: a file someone holds exclusively is not sent. Only regular files.
   struct stat info {};
-  if (::flock(fd, LOCK_SH | LOCK_NB) != 0 || ::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
     return nullptr;
   }

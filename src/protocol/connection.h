@@ -36,7 +36,7 @@ class TMemorySource : public TByteSource {
 class TFileSource : public TByteSource {
  public:
   // Opens `path` for reading, shared with other readers (flock LOCK_SH for as long as it is
-  // open); nullptr when it cannot be opened, is a directory or is held exclusively.
+  // open); nullptr when it cannot be opened, is not a regular file or is held exclusively.
   static std::unique_ptr<TFileSource> Open(const std::string& path);
   struct OpenKey {
     explicit OpenKey() = default;

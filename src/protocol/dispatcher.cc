@@ -7,6 +7,7 @@
 #include "protocol/field_helpers.h"
 #include "protocol/operator_view.h"
 #include "protocol/server_commands.h"
+#include "protocol/status_log.h"
 #include "protocol/transaction_log.h"
 #include "shopper/shopper_module.h"
 #include "tables/data_module.h"
@@ -84,7 +85,15 @@ void SendReply(TRxTx& rx) {
 
 void SendFileAfterReply(TRxTx& rx) {
   if (IsBlank(rx.SendFileName) || !rx.Socket) return;
-  if (auto file = TFileSource::Open(rx.SendFileName)) rx.Socket->WriteStream(std::move(file));
+  if (auto file = TFileSource::Open(rx.SendFileName)) {
+    rx.Socket->WriteStream(std::move(file));
+    return;
+  }
+  // Gone (or taken exclusively) since the reply was made: the terminal is not told.
+  try {
+    StatusLog("Net_File - " + rx.SendFileName + " could not be sent");
+  } catch (const EInOutError&) {
+  }
 }
 
 }  // namespace

@@ -24,6 +24,8 @@ class TOperatorView {
   virtual void ShowProgress(std::string_view /*text*/) {}
   // A line of the log pane (start-up, data path, reindex frames).
   virtual void AddLogLine(std::string_view /*text*/) {}
+  // Empties the log pane (a reindex starts on a clear pane).
+  virtual void ClearLog() {}
   virtual void ShowDataPath(std::string_view /*path*/) {}
   // The peers connected on the listed port, one line each.
   virtual void ShowClients(const std::vector<std::string>& /*clients*/) {}

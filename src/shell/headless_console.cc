@@ -11,6 +11,10 @@
 
 namespace fidora {
 
+namespace {
+constexpr int kProcessEventsMs = 100;
+}  // namespace
+
 std::string OneLine(std::string_view text) {
   std::string line;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -48,7 +52,10 @@ bool THeadlessConsole::AskYesNo(std::string_view message, std::string_view capti
 }
 
 void THeadlessConsole::ProcessEvents() {
-  QCoreApplication::processEvents();
+  // Until nothing is pending: a request on a new connection takes several rounds (accept,
+  // read, dispatch) before it is answered. Bounded, so that a busy server cannot hold the
+  // caller for long.
+  QCoreApplication::processEvents(QEventLoop::AllEvents, kProcessEventsMs);
 }
 
 }  // namespace fidora

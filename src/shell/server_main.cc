@@ -3,15 +3,20 @@
 #include <QTimer>
 #include <mutex>
 
+#include "engine/dbf/file_io.h"
 #include "net/socket_list.h"
 #include "protocol/application_errors.h"
 #include "protocol/dispatcher.h"
+#include "protocol/global_commands.h"
 #include "protocol/operator_view.h"
 #include "protocol/server_settings.h"
 #include "protocol/status_log.h"
 #include "shell/data_path.h"
 #include "shopper/shopper_module.h"
 #include "tables/data_module.h"
+#include "tables/index_check.h"
+#include "tables/maintenance_events.h"
+#include "tables/structure_check.h"
 
 namespace fidora {
 
@@ -26,6 +31,7 @@ TServerMain::~TServerMain() {
 }
 
 void TServerMain::Create() {
+  InstallGlobalCommands();
   ServerSocket.Activate();
   SecondServer.Activate();
   QTimer::singleShot(0, [this] { RunGuarded("DeferredStart", [this] { DeferredStart(); }); });
@@ -38,6 +44,11 @@ void TServerMain::ApplyDataPath() {
   EnsureDir(data_path + "Debug");
   if (TDM* dm = DM()) dm->SetDataPath();
   if (TSDM* sdm = SDM()) sdm->SetDataPath();
+  if (TDM* dm = DM()) {
+    TOperatorEvents events;
+    // After a rebuild the indexes are new; otherwise a power cut may have left them short.
+    if (!CheckAllTables(*dm, CurrentFileIo(), events)) CheckServiceIndexes(*dm, events);
+  }
 }
 
 void TServerMain::DeferredStart() {

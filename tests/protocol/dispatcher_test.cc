@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -118,9 +119,18 @@ TEST_F(DispatcherTest, AFileNamedByTheHandlerFollowsTheReply) {
   EXPECT_EQ(sent, reply + "0123456789");
   EXPECT_EQ(rx_.SendFileName, "");
 
+  // A file gone between the reply and the send: the reply goes alone, the status log says so.
+  std::filesystem::create_directory(dir / "Debug");
+  ServerSettings().DataPath = dir.dir();
   SetCommandHandler(
       "FILE", [&](TRxTx& rx) { AddReply(rx, "x"), rx.SendFileName = path + ".missing"; }, true);
   EXPECT_EQ(Dispatch({"FILE"}), "x\r\n");
+  std::ifstream log(dir / "Debug" / "STATUS.TXT");
+  std::string line;
+  std::getline(log, line);
+  EXPECT_THAT(line,
+              testing::HasSubstr("FS Server - Net_File - " + path + ".missing could not be sent"));
+  ServerSettings().DataPath.clear();
 
   // A file held exclusively elsewhere cannot be opened shared: the reply goes alone.
   const int holder = ::open(path.c_str(), O_RDONLY);

@@ -10,6 +10,7 @@
 
 #include "support/fidora_process.h"
 #include "support/loopback_socket.h"
+#include "support/service_shop.h"
 #include "support/temp_dir.h"
 
 namespace fidora {
@@ -27,7 +28,8 @@ class ServerTest : public ::testing::Test {
   ServerTest() {
     std::filesystem::create_directories(data_dir());
     std::filesystem::create_directories(runtime_dir());
-    std::ofstream(data_dir() / "TRACKER.DBF") << "placeholder";
+    // The service tables, empty: the start finds nothing to upgrade or to reindex.
+    test::WriteServiceShop(data_dir().string() + "/", 0, 0);
   }
 
   std::filesystem::path data_dir() const { return root_ / "data"; }

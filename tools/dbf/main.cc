@@ -11,21 +11,23 @@ namespace fidora::tool {
 
 // Command groups, one line each (defined in their own source files). Dump comes before
 // groups that extend it.
-void RegisterTableCommands(CommandRegistry& registry);   // info, create
-void RegisterDumpCommand(CommandRegistry& registry);     // dump
-void RegisterRecordCommands(CommandRegistry& registry);  // append, set, delete, recall, memo
-void RegisterLockCommand(CommandRegistry& registry);     // lock
+void RegisterTableCommands(CommandRegistry& registry);       // info, create
+void RegisterDumpCommand(CommandRegistry& registry);         // dump
+void RegisterRecordCommands(CommandRegistry& registry);      // append, set, delete, recall, memo
+void RegisterLockCommand(CommandRegistry& registry);         // lock
 void RegisterExpressionCommands(CommandRegistry& registry);  // dump --filter, eval
-void RegisterIndexCommands(CommandRegistry& registry);   // index, reindex, keys, seek, check, pack, zap
-void RegisterIndexRecordOptions(CommandRegistry& registry);  // --index/--order on record commands
-void RegisterDemoCommand(CommandRegistry& registry);     // demo
+void RegisterIndexCommands(
+    CommandRegistry& registry);  // index, reindex, keys, seek, check, pack, zap
+void RegisterIndexRecordOptions(CommandRegistry& registry);   // --index/--order on record commands
+void RegisterDemoCommand(CommandRegistry& registry);          // demo
+void RegisterMaintenanceCommands(CommandRegistry& registry);  // delete-old, reindex-general
 
 namespace {
 
 void RegisterAll(CommandRegistry& registry) {
   for (auto group : {RegisterTableCommands, RegisterDumpCommand, RegisterRecordCommands,
                      RegisterLockCommand, RegisterExpressionCommands, RegisterIndexCommands,
-                     RegisterIndexRecordOptions, RegisterDemoCommand})
+                     RegisterIndexRecordOptions, RegisterDemoCommand, RegisterMaintenanceCommands})
     group(registry);
 }
 

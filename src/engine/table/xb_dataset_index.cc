@@ -2,6 +2,7 @@
 #include <fmt/printf.h>
 
 #include "engine/dbf/ansi_case.h"
+#include "engine/dbf/dbf_bulk_append.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/memo_file.h"
 #include "engine/table/dataset_error.h"
@@ -138,14 +139,8 @@ std::string TXbDataSet::RawFieldText(const std::string& field) {
 void TXbDataSet::SetRawFieldText(const std::string& field, std::string_view text) {
   const int n = FieldNumber(field);
   CheckEditing();
-  const char type = handler_->FieldType(n);
-  const size_t length = handler_->FieldLength(n);
-  const bool left = type == 'C' || type == 'D' || type == 'L';
-  if (!left)
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  std::string stored(text.substr(0, length));
-  if (!left && stored.size() < length) stored.insert(0, length - stored.size(), ' ');
-  handler_->SetFieldRaw(n, stored);
+  handler_->SetFieldRaw(n,
+                        AlignedFieldText(handler_->FieldType(n), handler_->FieldLength(n), text));
   modified_ = true;
 }
 
