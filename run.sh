@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts the server on the demo data directory (demo-data/ unless
-# FIDORA_DATA is set). Extra arguments go to fidora, e.g. ./run.sh --port 9522.
+# FIDORA_DATA is set). With a display the operator window shows; without one (or with
+# --headless) the server runs headless. Extra arguments go to fidora, e.g. ./run.sh --port 9522.
 #
 # The server runs in its own working directory (var/ unless FIDORA_WORKDIR is set), which must
 # be writable: the temporary invoice tables tmpinvhd.dbf and tmpinvln.dbf of DEBTOR OPER_DETAIL
@@ -20,4 +21,4 @@ workdir=$(realpath -m "${FIDORA_WORKDIR:-var}")
 mkdir -p "$workdir"
 server=$PWD/build/src/shell/fidora
 cd "$workdir"
-exec "$server" --headless --data-dir "$data" "$@"
+exec "$server" --data-dir "$data" "$@"

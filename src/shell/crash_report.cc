@@ -12,6 +12,7 @@
 
 #include "protocol/server_settings.h"
 #include "shell/data_path.h"
+#include "shell/journal_line.h"
 
 namespace fidora {
 
@@ -58,8 +59,8 @@ std::string TCrashReporter::Report(std::string_view where, std::string_view mess
     out.close();
     if (!out) path.clear();
   }
-  fmt::print(stderr, "Error in {}: {}{}\n", where, message,
-             path.empty() ? "" : " (report " + path + ")");
+  StderrLine(TLinePriority::Error, fmt::format("Error in {}: {}{}", where, message,
+                                               path.empty() ? "" : " (report " + path + ")"));
   return path;
 }
 

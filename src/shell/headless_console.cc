@@ -7,6 +7,7 @@
 
 #include "protocol/server_settings.h"
 #include "protocol/status_log.h"
+#include "shell/journal_line.h"
 #include "shell/message_box_text.h"
 
 namespace fidora {
@@ -25,29 +26,30 @@ std::string OneLine(std::string_view text) {
 }
 
 void THeadlessConsole::ShowProgress(std::string_view text) {
-  fmt::print(stderr, "{}\n", OneLine(text));
+  StderrLine(TLinePriority::Info, OneLine(text));
 }
 
 void THeadlessConsole::AddLogLine(std::string_view text) {
-  fmt::print(stderr, "{}\n", OneLine(text));
+  StderrLine(TLinePriority::Info, OneLine(text));
 }
 
 void THeadlessConsole::ShowInfo(std::string_view message, std::string_view caption) {
   const std::string line = fmt::format("{}: {}", caption, OneLine(MessageBoxText(message)));
-  fmt::print(stderr, "{}\n", line);
+  StderrLine(TLinePriority::Warning, line);
   // The status log reports its own failures here: those reach standard error only.
   if (in_message_ || ServerSettings().DataPath.empty()) return;
   in_message_ = true;
   try {
     StatusLog(line);
   } catch (const std::exception& e) {
-    fmt::print(stderr, "{}\n", e.what());
+    StderrLine(TLinePriority::Error, e.what());
   }
   in_message_ = false;
 }
 
 bool THeadlessConsole::AskYesNo(std::string_view message, std::string_view caption) {
-  fmt::print(stderr, "{}: {} -> No\n", caption, OneLine(MessageBoxText(message)));
+  StderrLine(TLinePriority::Notice,
+             fmt::format("{}: {} -> No", caption, OneLine(MessageBoxText(message))));
   return false;
 }
 

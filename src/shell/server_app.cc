@@ -4,10 +4,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
@@ -23,7 +25,10 @@
 #include "shell/data_path.h"
 #include "shell/headless_console.h"
 #include "shell/instance_guard.h"
+#include "shell/journal_line.h"
+#include "shell/operator_window.h"
 #include "shell/options.h"
+#include "shell/server_end.h"
 #include "shell/server_main.h"
 #include "shell/version.h"
 #include "shopper/shopper_module.h"
@@ -75,13 +80,27 @@ class TSignalWatcher {
     if (byte == SIGUSR1) {
       crash_.Report("Debug Break Thread", "Debug break by user pressed Ctrl+Shift+End");
     } else {
-      QCoreApplication::quit();
+      EndServer();
     }
   }
 
   TCrashReporter& crash_;
   std::unique_ptr<QSocketNotifier> notifier_;
 };
+
+bool NonEmptyEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+// A window needs a display: an X or Wayland one, or a Qt platform that brings its own
+// (offscreen, vnc). Without one the server runs headless.
+bool DisplayAvailable() {
+  if (NonEmptyEnv("DISPLAY") || NonEmptyEnv("WAYLAND_DISPLAY")) return true;
+  if (!NonEmptyEnv("QT_QPA_PLATFORM")) return false;
+  const std::string platform = std::getenv("QT_QPA_PLATFORM");
+  return platform.rfind("xcb", 0) != 0 && platform.rfind("wayland", 0) != 0;
+}
 
 bool FindDataPath(const TOptions& options, std::string& config_path) {
   if (options.data_dir) return SetDataPath(std::filesystem::absolute(*options.data_dir).string());
@@ -132,12 +151,13 @@ void ExplainMissingDataPath(const std::string& config_path) {
   const std::string where =
       config_path.empty() ? "the configuration file (--config FILE)" : config_path;
   if (ServerSettings().DataPath.size() >= kDataPathLength)
-    fmt::print(stderr, "The data directory may have at most {} characters.\n", kDataPathLength);
-  fmt::print(stderr,
-             "Fidora cannot start: no valid data directory (TRACKER.DBF was not found in "
-             "\"{}\").\nGive the data directory with --data-dir DIR, or set {}=DIR in "
-             "section [{}] of {}.\n",
-             ServerSettings().DataPath, kConfigKey, kConfigSection, where);
+    StderrLine(TLinePriority::Error,
+               fmt::format("The data directory may have at most {} characters.", kDataPathLength));
+  StderrLine(TLinePriority::Error,
+             fmt::format("Fidora cannot start: no valid data directory (TRACKER.DBF was not found "
+                         "in \"{}\").\nGive the data directory with --data-dir DIR, or set {}=DIR "
+                         "in section [{}] of {}.",
+                         ServerSettings().DataPath, kConfigKey, kConfigSection, where));
 }
 
 }  // namespace
@@ -159,7 +179,16 @@ int RunServer(int argc, char** argv) {
     return 0;
   }
 
-  QCoreApplication app(argc, argv);
+  const bool windowed = !options.headless && DisplayAvailable();
+  std::unique_ptr<QCoreApplication> app;
+  if (windowed) {
+    app = std::make_unique<QApplication>(argc, argv);
+    // The window hides to the notification area and dialogs come and go: only the
+    // operator's confirmed close or a signal ends the server.
+    QApplication::setQuitOnLastWindowClosed(false);
+  } else {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  }
   THeadlessConsole console;
   SetOperator(&console);
   const TEngineQuestionsToOperator engine_questions;
@@ -170,10 +199,13 @@ int RunServer(int argc, char** argv) {
       break;
     case TInstanceGuard::TResult::AlreadyRunning:
       Operator().ShowInfo("Fidora is already running.", "Try Alt-TAB");
+      if (windowed)
+        QMessageBox::information(nullptr, QStringLiteral("Try Alt-TAB"),
+                                 QStringLiteral("Fidora is already running."));
       return kExitFailure;
     case TInstanceGuard::TResult::Failed:
-      fmt::print(stderr, "Fidora cannot take its single-instance lock {}\n",
-                 TInstanceGuard::LockFilePath());
+      StderrLine(TLinePriority::Error,
+                 "Fidora cannot take its single-instance lock " + TInstanceGuard::LockFilePath());
       return kExitFailure;
   }
   ServerSettings().Version = VersionString(false).substr(0, 20);
@@ -187,24 +219,32 @@ int RunServer(int argc, char** argv) {
   int status = kExitFailure;
   {
     TServerMain main(options.port, options.second_port);
+    std::unique_ptr<TOperatorWindow> window;
+    if (windowed) window = std::make_unique<TOperatorWindow>(main, options);
     try {
       main.Create();
     } catch (const std::exception& e) {
-      fmt::print(stderr, "Fidora cannot start: {}\n", e.what());
+      const std::string reason = std::string("Fidora cannot start: ") + e.what();
+      StderrLine(TLinePriority::Error, reason);
+      if (window) Operator().ShowInfo(reason, "Error");  // an operator at a desktop sees no console
       return kExitFailure;
     }
+    if (window) window->ShowSplash();
     Operator().ShowProgress("Loading...");
     LoadAliases(options);
     TDataModules modules;
     std::string config_path;
     if (!FindDataPath(options, config_path)) {
-      ExplainMissingDataPath(config_path);
-      return kExitNoDataPath;
+      // With a window the operator is asked; a cancelled search ends the server silently.
+      if (!window) ExplainMissingDataPath(config_path);
+      if (!window || !window->LocateAtStart(options)) return kExitNoDataPath;
     }
     RunGuarded("Startup", [&] {
       crash.SetFolder(ServerSettings().DataPath + "Debug/");
       StatusLog("Fidora Started : V" + ServerSettings().Version);
     });
+    if (window) window->ShowMain();
+    main.PostDeferredStart();
     status = QCoreApplication::exec();
     main.Close();
     main.Destroy();

@@ -34,6 +34,9 @@ void TServerMain::Create() {
   InstallGlobalCommands();
   ServerSocket.Activate();
   SecondServer.Activate();
+}
+
+void TServerMain::PostDeferredStart() {
   QTimer::singleShot(0, [this] { RunGuarded("DeferredStart", [this] { DeferredStart(); }); });
 }
 
@@ -56,6 +59,7 @@ void TServerMain::DeferredStart() {
   Operator().AddLogLine("Fidora : V" + ServerSettings().Version + " - listening on ports " +
                         std::to_string(ServerSocket.Port()) + " and " +
                         std::to_string(SecondServer.Port()));
+  if (OnStarted) OnStarted();
 }
 
 void TServerMain::Close() {

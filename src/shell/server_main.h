@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "net/client_list.h"
@@ -20,9 +21,12 @@ class TServerMain {
   TServerMain(const TServerMain&) = delete;
   TServerMain& operator=(const TServerMain&) = delete;
 
-  // The creation work: opens ServerSocket, then SecondServer, and posts the deferred start to
-  // the event loop. Throws when a port cannot be had.
+  // The creation work: opens ServerSocket, then SecondServer. Throws when a port cannot be had.
   void Create();
+  // Posts the deferred start to the event loop: it runs once the loop runs, binds the data
+  // (ApplyDataPath) and then calls OnStarted. An error skips the rest and reaches the
+  // application's error handler; the server goes on serving.
+  void PostDeferredStart();
   // Makes the running server use DataPath (holding ServerLock).
   static void ApplyDataPath();
   // Closes SecondServer, then ServerSocket; every connection ends.
@@ -32,6 +36,10 @@ class TServerMain {
   void Destroy();
 
   const TClientList& Clients() const { return clients_; }
+
+  // Called at the end of a deferred start that bound the data (the window shows its caption
+  // and icon then).
+  std::function<void()> OnStarted;
 
  private:
   void DeferredStart();

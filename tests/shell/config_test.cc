@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -8,6 +11,7 @@
 #include "shell/crash_report.h"
 #include "shell/data_path.h"
 #include "shell/headless_console.h"
+#include "shell/journal_line.h"
 #include "shell/message_box_text.h"
 #include "shell/options.h"
 #include "shell/version.h"
@@ -157,6 +161,23 @@ TEST(MessageTextTest, LongMessagesAreCutAndConsoleLinesAreOneLine) {
   EXPECT_EQ(MessageBoxText(std::string(200, 'm')), std::string(200, 'm'));
   EXPECT_EQ(OneLine("A valid data path has not been found.\r\n\r\nPress YES"),
             "A valid data path has not been found.  Press YES");
+}
+
+TEST(JournalLineTest, TheJournalIsRecognisedByTheDeviceAndInodeOfTheStream) {
+  test::TempDir dir;
+  const auto path = dir / "stream";
+  std::ofstream(path) << "";
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  struct stat info {};
+  ASSERT_EQ(::fstat(fd, &info), 0);
+  const std::string named = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  const std::string other = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino + 1);
+  EXPECT_TRUE(IsJournalStream(fd, named.c_str()));
+  EXPECT_FALSE(IsJournalStream(fd, other.c_str()));
+  EXPECT_FALSE(IsJournalStream(fd, nullptr));
+  EXPECT_FALSE(IsJournalStream(fd, "garbage"));
+  ::close(fd);
 }
 
 }  // namespace

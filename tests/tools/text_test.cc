@@ -3,9 +3,9 @@
 
 #include <sstream>
 
-#include "common/cp1252.h"
 #include "common/request.h"
 #include "load/load_summary.h"
+#include "protocol/cp1252.h"
 #include "support/wire_text.h"
 
 namespace fidora {

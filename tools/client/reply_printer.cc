@@ -1,6 +1,6 @@
 #include "client/reply_printer.h"
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 
 namespace fidora {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 
 namespace fidora {
 namespace {
