@@ -3,6 +3,7 @@
 // with the no-reply error paths of VOUCHER and STOCK and every written index exact afterwards.
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string_view>
 
@@ -347,6 +348,57 @@ TEST_F(AccountsService, StockLookWithAStoreWithoutTables) {
   std::filesystem::remove(data_ / "Storlist.dbf");
   ExpectNoReply("STOCK|LOOK|P1");
   EXPECT_NE(CrashReports().find("Storlist"), std::string::npos);
+}
+
+// A shop whose regional settings are German (a locale compiled for the test): the voucher list
+// shows the dates as the region writes them, while numbers keep their "." everywhere, in
+// requests, replies and filter expressions alike.
+class GermanShop : public AccountsService {
+ protected:
+  static void SetUpTestSuite() {
+    AccountsService::SetUpTestSuite();
+    locales_ = new TempDir;
+    locale_made_ = RunProgram("/usr/bin/localedef", {"-i", "de_DE", "-f", "UTF-8",
+                                                     (locales_->path() / "de_DE.UTF-8").string()});
+    ::setenv("LOCPATH", locales_->path().c_str(), 1);
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+  }
+  static void TearDownTestSuite() {
+    ::unsetenv("LOCPATH");
+    ::setenv("LC_ALL", "C", 1);
+    delete locales_;
+    locales_ = nullptr;
+    AccountsService::TearDownTestSuite();
+  }
+  void SetUp() override {
+    ASSERT_EQ(locale_made_.status, 0) << locale_made_.out << locale_made_.err;
+    AccountsService::SetUp();
+  }
+
+  static std::string GermanToday() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%d.%m.%Y", &local);
+    return text;
+  }
+
+  static inline TempDir* locales_ = nullptr;
+  static inline ProgramResult locale_made_;
+};
+
+TEST_F(GermanShop, DatesFollowTheRegionWhileNumbersKeepTheirPoint) {
+  const ProgramResult added = RunProgram(TableTool(), {"append", (data_ / "VOUCHERS.DBF").string()},
+                                         Wire("20210201|G010|80.68\n"));
+  ASSERT_EQ(added.status, 0) << added.err;
+  EXPECT_EQ(WithoutTime(Ask("VOUCHER|ADD|G100|30.25")), (TLinesList{"BALANCE|30.25", "STAT|OK|"}));
+  EXPECT_EQ(WithoutTime(Ask("VOUCHER|UNUSED")),
+            (TLinesList{"DATA", "01.02.2021|G010|   80.68", GermanToday() + "|G100|   30.25",
+                        "|DATA", "STAT|OK|"}));
+  EXPECT_EQ(WithoutTime(AskBlock({"DBF|READ|VOUCHERS", "FILTER=AMOUNT > 30.3"})),
+            (TLinesList{"DBF|READ|VOUCHERS", "DATA", "SELLDATE;D;8;0|NUMBER;C;16;0|AMOUNT;N;8;2",
+                        "01/02/2021|G010|80.68", "|DATA", "STAT|OK|"}));
 }
 
 }  // namespace
