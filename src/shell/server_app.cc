@@ -24,6 +24,7 @@
 #include "shell/config_file.h"
 #include "shell/crash_report.h"
 #include "shell/data_path.h"
+#include "shell/display_probe.h"
 #include "shell/headless_console.h"
 #include "shell/instance_guard.h"
 #include "shell/journal_line.h"
@@ -89,18 +90,14 @@ class TSignalWatcher {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-bool NonEmptyEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value;
-}
-
-// A window needs a display: an X or Wayland one, or a Qt platform that brings its own
-// (offscreen, vnc). Without one the server runs headless.
+// A window needs a display that answers: without one (none named, or the X server or
+// compositor named is gone) the server runs headless rather than let Qt abort the start.
 bool DisplayAvailable() {
-  if (NonEmptyEnv("DISPLAY") || NonEmptyEnv("WAYLAND_DISPLAY")) return true;
-  if (!NonEmptyEnv("QT_QPA_PLATFORM")) return false;
-  const std::string platform = std::getenv("QT_QPA_PLATFORM");
-  return platform.rfind("xcb", 0) != 0 && platform.rfind("wayland", 0) != 0;
+  std::string why_not;
+  if (DisplayReachable(why_not)) return true;
+  if (!why_not.empty())
+    fmt::print(stderr, "fidora: no display answers at {}; running without a window\n", why_not);
+  return false;
 }
 
 bool FindDataPath(const TOptions& options, std::string& config_path) {

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "support/fidora_process.h"
 #include "support/loopback_socket.h"
@@ -64,6 +67,22 @@ TEST_F(WindowProcessTest, WithoutADisplayItRunsHeadless) {
   const std::string err = ServeOnceAndStop();
   EXPECT_THAT(err, HasSubstr("Set Data Path : " + (root_ / "data").string() + "/"));
   EXPECT_THAT(StatusLog(), HasSubstr("FS Server - Server Shutdown\r\n"));
+}
+
+// A display named but gone (an X server that stopped, a compositor that crashed): the server
+// says so and serves headless instead of letting the window system abort the start.
+TEST_F(WindowProcessTest, ADisplayThatDoesNotAnswerFallsBackToHeadless) {
+  for (const auto& [name, value] :
+       std::vector<std::pair<const char*, const char*>>{{"DISPLAY", ":937"},
+                                                        {"DISPLAY", "127.0.0.1:937"},
+                                                        {"WAYLAND_DISPLAY", "wayland-937"}}) {
+    SCOPED_TRACE(std::string(name) + "=" + value);
+    ::setenv(name, value, 1);
+    const std::string err = ServeOnceAndStop();
+    ::unsetenv(name);
+    EXPECT_THAT(err, HasSubstr("no display answers at " + std::string(name) + "=" + value));
+    EXPECT_THAT(err, HasSubstr("Set Data Path : "));
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "tools/dbf/command.h"
 #include "tools/dbf/dump.h"
 #include "tools/dbf/table_access.h"
+#include "tools/dbf/text_coding.h"
 
 namespace fidora::tool {
 namespace {
@@ -20,7 +21,7 @@ class BoundExpression {
  public:
   BoundExpression(TDbfFields& table, const std::string& text)
       : access_(table), link_(access_, table.table_name()) {
-    handler_.Create(&link_, table.table_name(), text);
+    handler_.Create(&link_, table.table_name(), StoredFromInput(text));
   }
   TxExpValue Evaluate() { return handler_.Evaluate(); }
 
@@ -49,7 +50,7 @@ void AddFilterOption(CommandRegistry& registry) {
 }
 
 void PrintResult(const TxExpValue& value) {
-  std::cout << ExpTypeName(value.type) << kBar << ExpValueText(value) << '\n';
+  std::cout << ExpTypeName(value.type) << kBar << ShownFromStored(ExpValueText(value)) << '\n';
 }
 
 int Eval(const std::vector<std::string>& args) {

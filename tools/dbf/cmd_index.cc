@@ -10,6 +10,8 @@
 #include "tools/dbf/command.h"
 #include "tools/dbf/index_access.h"
 #include "tools/dbf/table_access.h"
+#include "tools/dbf/table_progress.h"
+#include "tools/dbf/text_coding.h"
 
 namespace fidora::tool {
 namespace {
@@ -29,8 +31,8 @@ int Index(const std::vector<std::string>& args) {
       ParseArgs(args, {{"--for", true}, {"--unique", false}, {"--descending", false}});
   if (a.positional.size() != 3) throw UsageError("index needs TABLE FILE.ntx KEYEXPR");
   auto t = OpenHandler(a.positional[0], true);
-  t->IndexOn(Absolute(a.positional[1]), "", a.positional[2], a.Value("--for"), a.Has("--unique"),
-             !a.Has("--descending"));
+  t->IndexOn(Absolute(a.positional[1]), "", StoredFromInput(a.positional[2]),
+             StoredFromInput(a.Value("--for")), a.Has("--unique"), !a.Has("--descending"));
   return 0;
 }
 
@@ -52,7 +54,7 @@ int Keys(const std::vector<std::string>& args) {
     // Straight from the pages, without the table.
     TIndexDiskStorage storage(Absolute(a.positional[0]), true, false, false);
     const NtxWalk walk = WalkNtx(storage);
-    for (const NtxWalkEntry& e : walk.entries) std::cout << e.key << kBar << e.recno << "\n";
+    for (const NtxWalkEntry& e : walk.entries) std::cout << ShownFromStored(e.key) << kBar << e.recno << "\n";
     for (const std::string& p : walk.problems) std::cerr << "fidora-dbf: " << p << "\n";
     return walk.problems.empty() ? 0 : 1;
   }
@@ -63,7 +65,7 @@ int Keys(const std::vector<std::string>& args) {
   TNtxTag& tag = *t->TagByNumber(1);
   TTableHandler::IndexLock lock(*t);
   for (uint32_t r = tag.ReadKey(TxReadMode::kFirst); r != 0; r = tag.ReadKey(TxReadMode::kNext))
-    std::cout << tag.CurrentKey() << kBar << r << "\n";
+    std::cout << ShownFromStored(tag.CurrentKey()) << kBar << r << "\n";
   return 0;
 }
 
@@ -75,7 +77,7 @@ int Seek(const std::vector<std::string>& args) {
   ApplyIndexOptions(*t, {{a.positional[1]}, tag});
   t->set_exact(a.Has("--exact"));
   t->set_near(a.Has("--near"));
-  const bool found = t->Find(a.positional[2]);
+  const bool found = t->Find(StoredFromInput(a.positional[2]));
   if (found || (a.Has("--near") && !t->Eof())) {
     PrintRecord(*t);
     return found ? 0 : 1;
@@ -103,7 +105,9 @@ int Check(const std::vector<std::string>& args) {
         TLockRange r;
         ~Release() { s.file().OsUnlock(r); }
       } release{storage, lock};
-      problems = CheckNtxAgainstTable(storage, t->IndexView());
+      TTableProgress progress(name, WantsProgressBar(t->record_count()));
+      TCheckProgress counted(t->IndexView(), progress);
+      problems = CheckNtxAgainstTable(storage, counted);
       keys = WalkNtx(storage).entries.size();
     } catch (const EXbError& e) {
       problems.push_back(e.what());

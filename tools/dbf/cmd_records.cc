@@ -12,6 +12,7 @@
 #include "tools/dbf/command.h"
 #include "tools/dbf/record_edits.h"
 #include "tools/dbf/table_access.h"
+#include "tools/dbf/text_coding.h"
 
 namespace fidora::tool {
 namespace {
@@ -43,11 +44,11 @@ int Memo(const std::vector<std::string>& args) {
     throw EXbError(fmt::sprintf("Field %s is the incorrect type", t->FieldName(field)));
   if (!set) {
     ReadExisting(*t, n);
-    std::cout << t->GetMemo(field) << std::flush;
+    std::cout << ShownFromStored(t->GetMemo(field)) << std::flush;
     return 0;
   }
   LockAndRead(*t, n);
-  t->SetMemo(field, a.Value("--set"));
+  t->SetMemo(field, StoredFromInput(a.Value("--set")));
   t->WriteRecord(n);
   t->Unlock();
   return 0;

@@ -3,14 +3,16 @@
 #include <filesystem>
 
 #include "tools/dbf/command.h"
+#include "tools/dbf/table_progress.h"
 
 namespace fidora::tool {
 
 std::unique_ptr<TTableHandler> OpenHandler(const std::string& table, bool read_write,
                                            bool exclusive) {
-  auto t = std::make_unique<TTableHandler>(table, !exclusive, read_write);
+  auto t = std::make_unique<TDataSetHandler>(table, !exclusive, read_write);
   t->Open();
   t->SetLockProtocol(TxLokProtocol::ClipLock);
+  ShowProgressOf(*t);
   return t;
 }
 

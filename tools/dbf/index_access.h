@@ -11,6 +11,7 @@
 namespace fidora::tool {
 
 // Opens TABLE through the table handler (Clipper lock protocol); shared unless exclusive.
+// Long operations (index, reindex, pack) draw a progress bar on a terminal for a big table.
 std::unique_ptr<TTableHandler> OpenHandler(const std::string& table, bool read_write,
                                            bool exclusive = false);
 

@@ -1,11 +1,12 @@
 // fidora-dbf, the table tool: inspect, create and change tables from the shell through the
 // same engine the server uses.
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "engine/dbf/xb_error.h"
 #include "tools/dbf/command.h"
+#include "tools/dbf/text_coding.h"
 
 namespace fidora::tool {
 
@@ -54,14 +55,33 @@ void PrintHelp(const CommandRegistry& registry, std::ostream& out) {
   out << "usage: fidora-dbf COMMAND ARGS...\n\n"
          "TABLE is the path of a DBF table; \".dbf\" may be left off, and names are found\n"
          "without regard to case. Tables are opened shared, with the Clipper lock protocol.\n"
-         "Values are the stored bytes: no code-page translation is done, bytes above 127\n"
-         "are written and read unchanged (the tables keep OEM code page 437 text). Values\n"
-         "are separated by \"¦\" in UTF-8 (bytes C2 A6); input lines without it may use the\n"
-         "single byte 166 instead.\n"
-         "Exit status: 0 done, 1 a table error (the message goes to standard error),\n"
-         "2 a command line that does not fit the usage.\n\ncommands:\n";
+         "Text is shown and taken as UTF-8: the tables keep OEM code page 437 text, which\n"
+         "the tool translates through Windows-1252 exactly as the server does for the\n"
+         "terminals (a character 437 lacks is stored as its nearest look-alike; one that\n"
+         "Windows-1252 lacks is refused). Input that is not valid UTF-8 is taken as\n"
+         "Windows-1252. With --raw (anywhere before \"--\") values, keys and expressions are\n"
+         "the stored bytes, unchanged both ways. Values are separated by \"¦\" in UTF-8\n"
+         "(bytes C2 A6); input lines without it may use the single byte 166 instead.\n"
+         "index, reindex, pack and check show a progress bar on standard error when it is a\n"
+         "terminal and the table has more than 100 000 records.\n"
+         "Exit status: 0 done, 1 a table error (the message, naming the file, goes to\n"
+         "standard error), 2 a command line that does not fit the usage.\n\ncommands:\n";
   for (const ToolCommand& c : registry.commands())
     out << "  " << c.usage << "\n" << Wrapped(c.summary);
+}
+
+// Takes "--raw" out of the arguments (those before a "--") and sets the text coding.
+std::vector<std::string> WithTextCoding(std::vector<std::string> args) {
+  const auto end = std::find(args.begin(), args.end(), "--");
+  const auto raw = std::find(args.begin(), end, "--raw");
+  SetTextCoding(raw == end ? TextCoding::Utf8 : TextCoding::Raw);
+  if (raw != end) args.erase(std::remove(args.begin(), end, std::string("--raw")), end);
+  return args;
+}
+
+// The file a command works on, to name in its error messages: its first argument.
+std::string FileNamed(const std::vector<std::string>& args) {
+  return args.size() > 1 && !args[1].empty() && args[1][0] != '-' ? args[1] + ": " : "";
 }
 
 }  // namespace
@@ -71,7 +91,8 @@ int main(int argc, char** argv) {
   using namespace fidora::tool;
   CommandRegistry registry;
   RegisterAll(registry);
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args =
+      WithTextCoding(std::vector<std::string>(argv + 1, argv + argc));
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintHelp(registry, args.empty() ? std::cerr : std::cout);
     return args.empty() ? 2 : 0;
@@ -86,11 +107,8 @@ int main(int argc, char** argv) {
   } catch (const UsageError& e) {
     std::cerr << "fidora-dbf: " << e.what() << "\nusage: fidora-dbf " << command->usage << "\n";
     return 2;
-  } catch (const fidora::EXbError& e) {
-    std::cerr << "fidora-dbf: " << e.what() << "\n";
-    return 1;
   } catch (const std::exception& e) {
-    std::cerr << "fidora-dbf: " << e.what() << "\n";
+    std::cerr << "fidora-dbf: " << FileNamed(args) << e.what() << "\n";
     return 1;
   }
 }

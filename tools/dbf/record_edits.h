@@ -16,6 +16,7 @@
 #include "engine/dbf/xb_error.h"
 #include "tools/dbf/command.h"
 #include "tools/dbf/table_access.h"
+#include "tools/dbf/text_coding.h"
 
 namespace fidora::tool {
 
@@ -33,7 +34,8 @@ int AppendFromInput(const ParsedArgs& a, Open open) {
       throw EXbError(fmt::sprintf("%d values for %d fields in line: %s", values.size(),
                                   t->FieldCount(), line));
     t->BlankRecord();
-    for (size_t i = 0; i < values.size(); ++i) t->SetFieldText(static_cast<int>(i + 1), values[i]);
+    for (size_t i = 0; i < values.size(); ++i)
+      t->SetFieldText(static_cast<int>(i + 1), StoredFromInput(values[i]));
     std::cout << t->AppendRecord() << "\n" << std::flush;
   }
   return 0;
@@ -51,7 +53,7 @@ int SetFields(const ParsedArgs& a, Open open, Lock lock) {
     const std::string& s = a.positional[i];
     const size_t eq = s.find('=');
     if (eq == std::string::npos || eq == 0) throw UsageError("expected NAME=VALUE, got " + s);
-    changes.emplace_back(t->FieldNo(s.substr(0, eq)), s.substr(eq + 1));
+    changes.emplace_back(t->FieldNo(s.substr(0, eq)), StoredFromInput(s.substr(eq + 1)));
   }
   lock(*t, n);
   for (const auto& [field, value] : changes) t->SetFieldText(field, value);

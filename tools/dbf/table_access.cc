@@ -7,6 +7,7 @@
 
 #include "engine/dbf/xb_error.h"
 #include "tools/dbf/command.h"
+#include "tools/dbf/text_coding.h"
 
 namespace fidora::tool {
 
@@ -62,7 +63,7 @@ void LockAndRead(TDbfFields& table, uint32_t n) {
 std::string ShownText(TDbfFields& table, int n) {
   std::string text = table.FieldText(n);
   if (TDbfFields::IsNumberType(table.FieldType(n))) text.erase(0, text.find_first_not_of(' '));
-  return text;
+  return ShownFromStored(text);
 }
 
 }  // namespace fidora::tool

@@ -31,7 +31,8 @@ void ReadExisting(TDbfFields& table, uint32_t n);
 // user" when it stays refused. The record is read again once locked.
 void LockAndRead(TDbfFields& table, uint32_t n);
 
-// Text shown for field n: the display text; numbers without their leading blanks.
+// Text shown for field n: the display text in the run's text coding; numbers without their
+// leading blanks.
 std::string ShownText(TDbfFields& table, int n);
 
 }  // namespace fidora::tool

@@ -152,6 +152,17 @@ bool WordOperator(std::string_view word, Op& op) {
 }
 }  // namespace
 
+namespace {
+// Length of the dotted literal or operator (.T., .F., .AND., .OR., .NOT.) at pos, 0
+// when there is none: alias removal must not read the "T." of ".T." as the alias T.
+size_t DottedWordLength(std::string_view text, size_t pos) {
+  if (text[pos] != '.') return 0;
+  for (std::string_view word : {"T.", "F.", "AND.", "OR.", "NOT."})
+    if (StartsWithNoCase(text, pos + 1, word)) return word.size() + 1;
+  return 0;
+}
+}  // namespace
+
 std::string RemoveAlias(std::string_view text, std::string_view alias) {
   if (alias.empty()) return std::string(text);
   const std::string upperAlias = UpperText(alias);
@@ -159,6 +170,17 @@ std::string RemoveAlias(std::string_view text, std::string_view alias) {
   out.reserve(text.size());
   size_t i = 0;
   while (i < text.size()) {
+    // Quoted texts and dotted words are copied whole: their insides are not names.
+    size_t whole = DottedWordLength(text, i);
+    if (OpensLiteral(text[i])) {
+      const size_t close = SkipLiteral(text, i);
+      whole = (close == std::string_view::npos ? text.size() : close + 1) - i;
+    }
+    if (whole > 0) {
+      out.append(text.substr(i, whole));
+      i += whole;
+      continue;
+    }
     const bool atNameStart = out.empty() || !IsNameChar(out.back());
     if (atNameStart && StartsWithNoCase(text, i, upperAlias)) {
       const size_t after = i + upperAlias.size();

@@ -105,30 +105,36 @@ TEST_F(ToolTest, ErrorsAndUsage) {
       {{"append", table_},
        Join({"a", "1", "", "", "", "extra"}) + "\n",
        1,
-       "fidora-dbf: 6 values for 5 fields"},
+       "fidora-dbf: " + table_ + ": 6 values for 5 fields"},
       {{"append", table_},
        Join({"a", "lots"}) + "\n",
        1,
-       "fidora-dbf: Invalid Number value for field AMOUNT"},
+       "fidora-dbf: " + table_ + ": Invalid Number value for field AMOUNT"},
       {{"set", table_, "1", "AMOUNT=1"},
        "",
        1,
-       "fidora-dbf: Record number 1 is not in table " + dir_.dir() + "shop.DBF"},
+       "fidora-dbf: " + table_ + ": Record number 1 is not in table " + dir_.dir() + "shop.DBF"},
       {{"set", table_, "1", "NOPE=1"},
        "",
        1,
-       "fidora-dbf: There is no field name " + dir_.dir() + "shop.DBF->NOPE"},
+       "fidora-dbf: " + table_ + ": There is no field name " + dir_.dir() + "shop.DBF->NOPE"},
       {{"info", dir_.dir() + "none"},
        "",
        1,
-       "fidora-dbf: File " + dir_.dir() + "none.DBF could not be found"},
-      {{"create", table_, "A;C;5"}, "", 1, "fidora-dbf: Table " + dir_.dir() + "shop.DBF exists"},
-      {{"create", dir_.dir() + "x", "A;C"}, "", 1, "fidora-dbf: Invalid length for field A"},
+       "fidora-dbf: " + dir_.dir() + "none: File " + dir_.dir() + "none.DBF could not be found"},
+      {{"create", table_, "A;C;5"},
+       "",
+       1,
+       "fidora-dbf: " + table_ + ": Table " + dir_.dir() + "shop.DBF exists"},
+      {{"create", dir_.dir() + "x", "A;C"},
+       "",
+       1,
+       "fidora-dbf: " + dir_.dir() + "x: Invalid length for field A"},
       {{"delete", table_, "zero"}, "", 2, "fidora-dbf: bad record number zero"},
       {{"dump", table_, "--bogus"}, "", 2, "fidora-dbf: unknown option --bogus"},
       {{"lock", table_, "1"}, "", 2, "fidora-dbf: lock needs TABLE RECNO --hold SECONDS"},
       {{"frobnicate"}, "", 2, "fidora-dbf: unknown command frobnicate"},
-      {{"memo", table_, "1", "NAME"}, "", 1, "fidora-dbf: Field NAME is the incorrect type"},
+      {{"memo", table_, "1", "NAME"}, "", 1, "fidora-dbf: " + table_ + ": Field NAME is the incorrect type"},
   };
   for (const Case& c : cases) {
     const ProgramResult r = Tool(c.args, c.input);
@@ -149,12 +155,105 @@ TEST_F(ToolTest, ErrorsAndUsage) {
   EXPECT_EQ(dump.status, 0);
   EXPECT_EQ(dump.out, Join({"one", "0.00", "1990-1-1", "F", ""}) + "\n" +
                           Join({"two", "0.00", "", "F", ""}) + "\n");
-  EXPECT_EQ(dump.err, "fidora-dbf: record 1: Invalid date in field shop->BORN (1990-1-1)\n");
+  EXPECT_EQ(dump.err, "fidora-dbf: " + dir_.dir() +
+                          "shop.DBF: record 1: Invalid date in field shop->BORN (1990-1-1)\n");
   const ProgramResult help = Tool({"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* name : {"info TABLE", "create TABLE", "dump TABLE", "append TABLE", "set TABLE",
                            "delete TABLE", "recall TABLE", "memo TABLE", "lock TABLE"})
     EXPECT_NE(help.out.find(name), std::string::npos) << name;
+}
+
+// Text for people: UTF-8 on the command line and in the output, OEM code page 437 in the
+// table (what python3-dbfread reads with that code page), stored bytes with --raw.
+TEST_F(ToolTest, TextIsUtf8OutsideAndCodePage437Inside) {
+  ProgramResult r = Tool({"append", table_}, Join({"Château Müller", "1"}) + "\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(Tool({"set", table_, "1", "NOTE=Grüße"}).status, 0);
+  {
+    TDbfFields t(table_, true, false);
+    t.Open();
+    ASSERT_TRUE(t.ReadRecord(1));
+    EXPECT_EQ(t.FieldText(1), "Ch\x83teau M\x81ller");
+    EXPECT_EQ(t.GetMemo(5), "Gr\x81\xE1" "e");
+  }
+  EXPECT_EQ(Lines(Tool({"dump", table_}).out).at(0),
+            Join({"Château Müller", "1.00", "", "F", "Grüße"}));
+  EXPECT_EQ(Lines(Tool({"dump", "--raw", table_}).out).at(0),
+            Join({"Ch\x83teau M\x81ller", "1.00", "", "F", "Gr\x81\xE1" "e"}));
+  EXPECT_EQ(Tool({"memo", table_, "1", "NOTE"}).out, "Grüße");
+  EXPECT_EQ(Tool({"eval", table_, "LEFT(NAME, 7) == 'Château'"}).out, "Boolean" + kBar + "T\n");
+  // Raw input is stored as it comes: here the OEM byte of "é".
+  ASSERT_EQ(Tool({"append", table_, "--raw"}, "Caf\x82\n").status, 0);
+  EXPECT_EQ(Lines(Tool({"dump", table_}).out).at(1), Join({"Café", "0.00", "", "F", ""}));
+  // A character Windows-1252 cannot hold is refused, naming the file; nothing is written.
+  r = Tool({"append", table_}, "日本\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "fidora-dbf: " + table_ + ": the character U+65E5 has no Windows-1252 byte\n");
+  EXPECT_EQ(Lines(Tool({"dump", table_}).out).size(), 2u);
+  const ProgramResult read = RunProgram(kPython, {"-c", R"(
+import dbfread, sys
+for r in dbfread.DBF(sys.argv[1], encoding='cp437'): print(r['NAME'], r['NOTE'])
+)", table_ + ".DBF"});
+  ASSERT_EQ(read.status, 0) << read.err;
+  EXPECT_EQ(read.out, "Château Müller Grüße\nCafé None\n");
+}
+
+// dump --csv, read back by Python's csv module, agrees value for value with python3-dbfread.
+TEST_F(ToolTest, CsvAgreesWithAnIndependentReader) {
+  ASSERT_EQ(Tool({"append", table_},
+                 Join({"Smith, \"Jo\"", "-2.5", "01/02/2003", "T"}) + "\n" +
+                     Join({"Ærø", "7"}) + "\n" + Join({"gone", "1"}) + "\n")
+                .status,
+            0);
+  ASSERT_EQ(Tool({"memo", table_, "1", "NOTE", "--set", "two\r\nlines, \"quoted\""}).status, 0);
+  ASSERT_EQ(Tool({"delete", table_, "3"}).status, 0);
+  const ProgramResult csv = Tool({"dump", table_, "--csv", "--recno", "--deleted"});
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_EQ(Lines(csv.out).at(0), "DELETED,RECNO,NAME,AMOUNT,BORN,OK,NOTE\r");
+  const std::string script = R"(
+import csv, datetime, dbfread, io, sys
+rows = list(csv.reader(io.StringIO(sys.stdin.read(), newline='')))
+table = dbfread.DBF(sys.argv[1], encoding='cp437', load=True)
+theirs = [(r, '') for r in table.records] + [(r, '*') for r in table.deleted]
+assert rows[0] == ['DELETED', 'RECNO', 'NAME', 'AMOUNT', 'BORN', 'OK', 'NOTE'], rows[0]
+assert len(rows) == 1 + len(theirs), rows
+for row, (rec, mark) in zip(rows[1:], theirs):
+    assert row[0] == mark, (row, mark)
+    assert row[2] == rec['NAME'], (row, rec)
+    assert float(row[3]) == rec['AMOUNT'], (row, rec)
+    born = datetime.datetime.strptime(row[4], '%d/%m/%Y').date() if row[4] else None
+    assert born == rec['BORN'], (row, rec)
+    assert (row[5] == 'T') == bool(rec['OK']), (row, rec)
+    assert row[6] == (rec['NOTE'] or ''), (row, rec)
+print(len(rows) - 1)
+)";
+  const ProgramResult check = RunProgram(kPython, {"-c", script, table_ + ".DBF"}, csv.out);
+  EXPECT_EQ(check.status, 0) << check.err << csv.out;
+  EXPECT_EQ(check.out, "3\n");
+  EXPECT_NE(csv.out.find("\"two\r\nlines, \"\"quoted\"\"\""), std::string::npos) << csv.out;
+}
+
+// A long command on a big table draws a bar on a terminal's standard error, and writes
+// nothing there when standard error is a pipe.
+TEST(ToolProgress, ABarOnATerminalOnlyForABigTable) {
+  test::TempDir dir;
+  ASSERT_EQ(Tool({"demo", dir.dir(), "--shoppers", "100", "--log-rows", "100001"}).status, 0);
+  const std::string index = dir.dir() + "t.ntx";
+  const std::string command =
+      kTool + " index " + dir.dir() + "TRACKLOG.DBF " + index + " 'UPPER(ACCOUNTNUM)'";
+  // script(1) gives the tool a terminal and copies what it writes there.
+  const ProgramResult on_tty = RunProgram("/usr/bin/script", {"-qec", command, "/dev/null"});
+  ASSERT_EQ(on_tty.status, 0) << on_tty.err;
+  // Each step redraws the line in place: back to its start, erased, the bar.
+  EXPECT_NE(on_tty.out.find("\r\033[KTRACKLOG.DBF [###############               ]  50%"),
+            std::string::npos)
+      << on_tty.out.substr(0, 200);
+  EXPECT_NE(on_tty.out.find("] 100%"), std::string::npos);
+  const ProgramResult piped = Tool({"check", dir.dir() + "TRACKLOG.DBF", index});
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.err, "");
+  EXPECT_EQ(piped.out, index + ": ok, 100001 keys\n");
 }
 
 // Another process holds record 5: this process's lock of 5 is refused, 6 is granted, and
@@ -177,7 +276,7 @@ TEST_F(ToolTest, RecordLockHeldByAnotherProcess) {
     // The tool's own edit waits for the lock like the server and then gives up.
     const ProgramResult r = Tool({"set", table_, "5", "NAME=changed"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "fidora-dbf: Record is locked by another user\n");
+    EXPECT_EQ(r.err, "fidora-dbf: " + table_ + ": Record is locked by another user\n");
   }  // the holder is ended here
   TDbfFields t(table_, true, true);
   t.Open();
@@ -207,7 +306,7 @@ TEST_F(ToolTest, ExclusiveOpenRefusesOtherProcesses) {
     x.Open();
     const ProgramResult r = Tool({"info", table_});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "fidora-dbf: Access denied to file " + dir_.dir() + "shop.DBF\n");
+    EXPECT_EQ(r.err, "fidora-dbf: " + table_ + ": Access denied to file " + dir_.dir() + "shop.DBF\n");
   }
   ASSERT_EQ(Tool({"append", table_}, "x\n").status, 0);
   ChildProcess holder(kTool, {"lock", table_, "1", "--hold", "30"});

@@ -134,6 +134,24 @@ TEST_F(ExpFieldsTest, NameResolution) {
   EXPECT_EQ(Run("TRUE"), "Boolean|T");
 }
 
+// A table named like a logical literal or an operator: its alias is removed where it prefixes a
+// name, never from inside ".T.", ".AND." or a quoted text.
+TEST_F(ExpFieldsTest, AliasRemovalLeavesLiteralsAndOperatorsWhole) {
+  struct Case {
+    const char* alias;
+    const char* text;
+    const char* result;
+  } const cases[] = {
+      {"T", ".T. .AND. .T.", "Boolean|T"},
+      {"T", "t.accountnum = 'A1' .and. .t.", "Boolean|T"},
+      {"F", ".F. .OR. F->AMOUNT > 0", "Boolean|T"},
+      {"AND", ".T..AND.AND.AMOUNT > 0", "Boolean|T"},
+      {"NOT", ".NOT. NOT.AMOUNT < 0", "Boolean|T"},
+      {"T", "'T.X' + [T->Y] + \"t.z\"", "Text|T.XT->Yt.z"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Run(c.text, c.alias), c.result) << c.alias << ": " << c.text;
+}
+
 TEST_F(ExpFieldsTest, TableFunctions) {
   Go(3);
   EXPECT_EQ(Run("RECNO()"), "Number|3");
