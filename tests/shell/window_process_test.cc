@@ -72,10 +72,8 @@ TEST_F(WindowProcessTest, WithoutADisplayItRunsHeadless) {
 // A display named but gone (an X server that stopped, a compositor that crashed): the server
 // says so and serves headless instead of letting the window system abort the start.
 TEST_F(WindowProcessTest, ADisplayThatDoesNotAnswerFallsBackToHeadless) {
-  for (const auto& [name, value] :
-       std::vector<std::pair<const char*, const char*>>{{"DISPLAY", ":937"},
-                                                        {"DISPLAY", "127.0.0.1:937"},
-                                                        {"WAYLAND_DISPLAY", "wayland-937"}}) {
+  for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
+           {"DISPLAY", ":937"}, {"DISPLAY", "127.0.0.1:937"}, {"WAYLAND_DISPLAY", "wayland-937"}}) {
     SCOPED_TRACE(std::string(name) + "=" + value);
     ::setenv(name, value, 1);
     const std::string err = ServeOnceAndStop();

@@ -43,7 +43,8 @@ TEST(MaintenanceTool, ReindexGeneralSaysWhereItStopped) {
   EXPECT_NE(r.err.find("Safe Pack Failed: Could not get exclusive access to TRACKLOG.DBF\n"),
             std::string::npos)
       << r.err;
-  EXPECT_NE(r.err.find("fidora-dbf: " + dir.path().string() + ": Failed to re-build index : TRACKLOG.DBF\n"),
+  EXPECT_NE(r.err.find("fidora-dbf: " + dir.path().string() +
+                       ": Failed to re-build index : TRACKLOG.DBF\n"),
             std::string::npos)
       << r.err;
 }

@@ -36,8 +36,7 @@ std::string FieldShown(TDbfFields& t, int n) {
   try {
     return ShownText(t, n);
   } catch (const EXbError& e) {
-    std::cerr << "fidora-dbf: " << t.path() << ": record " << t.recno() << ": " << e.what()
-              << "\n";
+    std::cerr << "fidora-dbf: " << t.path() << ": record " << t.recno() << ": " << e.what() << "\n";
     std::string_view raw = t.FieldRaw(n);
     while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
     return ShownFromStored(raw);

@@ -54,8 +54,10 @@ int Keys(const std::vector<std::string>& args) {
     // Straight from the pages, without the table.
     TIndexDiskStorage storage(Absolute(a.positional[0]), true, false, false);
     const NtxWalk walk = WalkNtx(storage);
-    for (const NtxWalkEntry& e : walk.entries) std::cout << ShownFromStored(e.key) << kBar << e.recno << "\n";
-    for (const std::string& p : walk.problems) std::cerr << "fidora-dbf: " << p << "\n";
+    for (const NtxWalkEntry& e : walk.entries)
+      std::cout << ShownFromStored(e.key) << kBar << e.recno << "\n";
+    for (const std::string& p : walk.problems)
+      std::cerr << "fidora-dbf: " << a.positional[0] << ": " << p << "\n";
     return walk.problems.empty() ? 0 : 1;
   }
   // Through the order's own navigation, as the server walks it.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <iostream>
+#include <stdexcept>
 
 #include "engine/dbf/dbf_date.h"
 #include "protocol/server_settings.h"
@@ -30,10 +31,10 @@ class TModuleOn {
   TDM dm;
 };
 
+// A routine's error text becomes the tool's error (exit status 1, naming the directory).
 int Finish(const std::string& error) {
-  if (error.empty()) return 0;
-  std::cerr << "fidora-dbf: " << error << "\n";
-  return 1;
+  if (!error.empty()) throw std::runtime_error(error);
+  return 0;
 }
 
 int DeleteOld(const std::vector<std::string>& args) {

@@ -37,7 +37,8 @@ void ShowProgressOf(TDataSetHandler& table);
 // The table's index view, counting the records a check walks as progress notices.
 class TCheckProgress : public TIndexTable {
  public:
-  TCheckProgress(TIndexTable& table, TTableProgress& progress) : table_(table), progress_(progress) {}
+  TCheckProgress(TIndexTable& table, TTableProgress& progress)
+      : table_(table), progress_(progress) {}
 
   std::unique_ptr<TIndexExpression> Compile(const std::string& text) override {
     return table_.Compile(text);

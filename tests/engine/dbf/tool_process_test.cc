@@ -134,7 +134,10 @@ TEST_F(ToolTest, ErrorsAndUsage) {
       {{"dump", table_, "--bogus"}, "", 2, "fidora-dbf: unknown option --bogus"},
       {{"lock", table_, "1"}, "", 2, "fidora-dbf: lock needs TABLE RECNO --hold SECONDS"},
       {{"frobnicate"}, "", 2, "fidora-dbf: unknown command frobnicate"},
-      {{"memo", table_, "1", "NAME"}, "", 1, "fidora-dbf: " + table_ + ": Field NAME is the incorrect type"},
+      {{"memo", table_, "1", "NAME"},
+       "",
+       1,
+       "fidora-dbf: " + table_ + ": Field NAME is the incorrect type"},
   };
   for (const Case& c : cases) {
     const ProgramResult r = Tool(c.args, c.input);
@@ -167,6 +170,7 @@ TEST_F(ToolTest, ErrorsAndUsage) {
 // Text for people: UTF-8 on the command line and in the output, OEM code page 437 in the
 // table (what python3-dbfread reads with that code page), stored bytes with --raw.
 TEST_F(ToolTest, TextIsUtf8OutsideAndCodePage437Inside) {
+  const std::string kGrusseOem = std::string("Gr\x81\xE1") + "e";  // "Grüße" in code page 437
   ProgramResult r = Tool({"append", table_}, Join({"Château Müller", "1"}) + "\n");
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_EQ(Tool({"set", table_, "1", "NOTE=Grüße"}).status, 0);
@@ -175,12 +179,12 @@ TEST_F(ToolTest, TextIsUtf8OutsideAndCodePage437Inside) {
     t.Open();
     ASSERT_TRUE(t.ReadRecord(1));
     EXPECT_EQ(t.FieldText(1), "Ch\x83teau M\x81ller");
-    EXPECT_EQ(t.GetMemo(5), "Gr\x81\xE1" "e");
+    EXPECT_EQ(t.GetMemo(5), kGrusseOem);
   }
   EXPECT_EQ(Lines(Tool({"dump", table_}).out).at(0),
             Join({"Château Müller", "1.00", "", "F", "Grüße"}));
   EXPECT_EQ(Lines(Tool({"dump", "--raw", table_}).out).at(0),
-            Join({"Ch\x83teau M\x81ller", "1.00", "", "F", "Gr\x81\xE1" "e"}));
+            Join({"Ch\x83teau M\x81ller", "1.00", "", "F", kGrusseOem}));
   EXPECT_EQ(Tool({"memo", table_, "1", "NOTE"}).out, "Grüße");
   EXPECT_EQ(Tool({"eval", table_, "LEFT(NAME, 7) == 'Château'"}).out, "Boolean" + kBar + "T\n");
   // Raw input is stored as it comes: here the OEM byte of "é".
@@ -194,16 +198,16 @@ TEST_F(ToolTest, TextIsUtf8OutsideAndCodePage437Inside) {
   const ProgramResult read = RunProgram(kPython, {"-c", R"(
 import dbfread, sys
 for r in dbfread.DBF(sys.argv[1], encoding='cp437'): print(r['NAME'], r['NOTE'])
-)", table_ + ".DBF"});
+)",
+                                                  table_ + ".DBF"});
   ASSERT_EQ(read.status, 0) << read.err;
   EXPECT_EQ(read.out, "Château Müller Grüße\nCafé None\n");
 }
 
 // dump --csv, read back by Python's csv module, agrees value for value with python3-dbfread.
 TEST_F(ToolTest, CsvAgreesWithAnIndependentReader) {
-  ASSERT_EQ(Tool({"append", table_},
-                 Join({"Smith, \"Jo\"", "-2.5", "01/02/2003", "T"}) + "\n" +
-                     Join({"Ærø", "7"}) + "\n" + Join({"gone", "1"}) + "\n")
+  ASSERT_EQ(Tool({"append", table_}, Join({"Smith, \"Jo\"", "-2.5", "01/02/2003", "T"}) + "\n" +
+                                         Join({"Ærø", "7"}) + "\n" + Join({"gone", "1"}) + "\n")
                 .status,
             0);
   ASSERT_EQ(Tool({"memo", table_, "1", "NOTE", "--set", "two\r\nlines, \"quoted\""}).status, 0);
@@ -306,7 +310,8 @@ TEST_F(ToolTest, ExclusiveOpenRefusesOtherProcesses) {
     x.Open();
     const ProgramResult r = Tool({"info", table_});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "fidora-dbf: " + table_ + ": Access denied to file " + dir_.dir() + "shop.DBF\n");
+    EXPECT_EQ(r.err,
+              "fidora-dbf: " + table_ + ": Access denied to file " + dir_.dir() + "shop.DBF\n");
   }
   ASSERT_EQ(Tool({"append", table_}, "x\n").status, 0);
   ChildProcess holder(kTool, {"lock", table_, "1", "--hold", "30"});

@@ -149,7 +149,8 @@ TEST_F(ExpFieldsTest, AliasRemovalLeavesLiteralsAndOperatorsWhole) {
       {"NOT", ".NOT. NOT.AMOUNT < 0", "Boolean|T"},
       {"T", "'T.X' + [T->Y] + \"t.z\"", "Text|T.XT->Yt.z"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Run(c.text, c.alias), c.result) << c.alias << ": " << c.text;
+  for (const Case& c : cases)
+    EXPECT_EQ(Run(c.text, c.alias), c.result) << c.alias << ": " << c.text;
 }
 
 TEST_F(ExpFieldsTest, TableFunctions) {

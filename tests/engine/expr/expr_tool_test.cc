@@ -81,11 +81,12 @@ TEST_F(ExprToolTest, DumpRefusesFiltersThatAreNotBoolean) {
   const ToolResult r = Tool("dump " + Table() + " --filter SURNAME");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "fidora-dbf: " + (dir_ / "CUST").string() + ": Filter expression must return boolean result\n");
+  EXPECT_EQ(r.err, "fidora-dbf: " + (dir_ / "CUST").string() +
+                       ": Filter expression must return boolean result\n");
   const ToolResult bad = Tool("dump " + Table() + " --filter " + Quote("DOLLAVAIL > > 0"));
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.err,
-            "fidora-dbf: " + (dir_ / "CUST").string() + ": Syntax Error in expression \"DOLLAVAIL > > 0\"\n");
+  EXPECT_EQ(bad.err, "fidora-dbf: " + (dir_ / "CUST").string() +
+                         ": Syntax Error in expression \"DOLLAVAIL > > 0\"\n");
 }
 
 TEST_F(ExprToolTest, EvalPrintsTypeAndValueForEveryLiveRecord) {
@@ -101,7 +102,8 @@ TEST_F(ExprToolTest, EvalPrintsTypeAndValueForEveryLiveRecord) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("Record number 9 is not in table"), std::string::npos) << missing.err;
   const ToolResult unknown = Tool("eval " + Table() + " NOSUCH");
-  EXPECT_EQ(unknown.err, "fidora-dbf: " + (dir_ / "CUST").string() + ": There is no function for NOSUCH\n");
+  EXPECT_EQ(unknown.err,
+            "fidora-dbf: " + (dir_ / "CUST").string() + ": There is no function for NOSUCH\n");
   EXPECT_EQ(Tool("eval " + Table()).status, 2);  // usage
 }
 
