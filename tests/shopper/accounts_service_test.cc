@@ -3,7 +3,6 @@
 // with the no-reply error paths of VOUCHER and STOCK and every written index exact afterwards.
 #include <algorithm>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <string_view>
 
@@ -375,15 +374,6 @@ class GermanShop : public AccountsService {
     AccountsService::SetUp();
   }
 
-  static std::string GermanToday() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%d.%m.%Y", &local);
-    return text;
-  }
-
   static inline TempDir* locales_ = nullptr;
   static inline ProgramResult locale_made_;
 };
@@ -394,7 +384,7 @@ TEST_F(GermanShop, DatesFollowTheRegionWhileNumbersKeepTheirPoint) {
   ASSERT_EQ(added.status, 0) << added.err;
   EXPECT_EQ(WithoutTime(Ask("VOUCHER|ADD|G100|30.25")), (TLinesList{"BALANCE|30.25", "STAT|OK|"}));
   EXPECT_EQ(WithoutTime(Ask("VOUCHER|UNUSED")),
-            (TLinesList{"DATA", "01.02.2021|G010|   80.68", GermanToday() + "|G100|   30.25",
+            (TLinesList{"DATA", "01.02.2021|G010|   80.68", Today("%d.%m.%Y") + "|G100|   30.25",
                         "|DATA", "STAT|OK|"}));
   EXPECT_EQ(WithoutTime(AskBlock({"DBF|READ|VOUCHERS", "FILTER=AMOUNT > 30.3"})),
             (TLinesList{"DBF|READ|VOUCHERS", "DATA", "SELLDATE;D;8;0|NUMBER;C;16;0|AMOUNT;N;8;2",

@@ -23,13 +23,13 @@
 
 namespace fidora::test {
 
-// Today's date as the server writes it: dd/mm/yyyy.
-inline std::string Today() {
+// Today's date as the server writes it (dd/mm/yyyy), or in another strftime format.
+inline std::string Today(const char* format = "%d/%m/%Y") {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char text[16];
-  std::strftime(text, sizeof text, "%d/%m/%Y", &local);
+  std::strftime(text, sizeof text, format, &local);
   return text;
 }
 
