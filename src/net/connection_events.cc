@@ -2,20 +2,33 @@
 
 #include <cerrno>
 
+#include "protocol/application_errors.h"
+
 namespace fidora {
 
-void TConnectionEvents::OnConnect(const std::shared_ptr<TNetConnection>& connection) {
-  if (clients_) clients_->Add(connection->ConnPeerAddress());
-  slots_.AllocateSlot(connection->ConnHandle());
+bool TConnectionEvents::OnConnect(const std::shared_ptr<TNetConnection>& connection) {
+  TSocketFifo* slot = watch_.Slots().TryAllocateSlot(connection->ConnHandle());
+  if (!slot) {
+    watch_.Refused(connection->ConnPeerAddress());
+    return false;
+  }
+  slot->Connection = connection;
+  if (clients_)
+    RunGuarded("ServerSocketClientConnect", [&] { clients_->Add(connection->ConnPeerAddress()); });
+  return true;
 }
 
-bool TConnectionEvents::OnRead(const std::shared_ptr<TNetConnection>& connection) {
-  return ReceiveEvent(slots_, connection, dispatch_, limits);
+TReceiveResult TConnectionEvents::OnRead(const std::shared_ptr<TNetConnection>& connection) {
+  const TReceiveResult result =
+      ReceiveEvent(watch_.Slots(), connection, dispatch_, watch_.Limits());
+  if (const TSocketFifo* slot = watch_.Slots().FindSlot(connection->ConnHandle()))
+    watch_.EnforceBudget(*slot);
+  return result;
 }
 
 void TConnectionEvents::OnDisconnect(const std::shared_ptr<TNetConnection>& connection) {
   if (clients_) clients_->Remove(connection->ConnPeerAddress());
-  slots_.ReleaseSlot(connection->ConnHandle());
+  watch_.Slots().ReleaseSlot(connection->ConnHandle());
 }
 
 void TConnectionEvents::OnError(const std::shared_ptr<TNetConnection>& /*connection*/,

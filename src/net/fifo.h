@@ -5,8 +5,9 @@
 // 0 <= ReadPos <= WritePos <= size of the memory.
 #pragma once
 
+#include <memory>
 #include <mutex>
-#include <vector>
+#include <string_view>
 
 namespace fidora {
 
@@ -24,6 +25,9 @@ class TFifo {
   int Read(char* dest, int n);
   // Like Read, but consumes nothing.
   int Peek(char* dest, int n) const;
+  // The first n unread bytes (fewer when fewer are unread) in place; valid until the next
+  // operation that changes the buffer.
+  std::string_view PeekView(int n) const;
   int Available() const;
   // 1-based position of the first `byte` among the unread bytes at or after offset `skip`
   // (the position still counts from the first unread byte); 0 when absent.
@@ -38,8 +42,12 @@ class TFifo {
  private:
   void CheckInvariants() const;  // caller holds lock_
 
+  void Grow(int at_least);  // caller holds lock_
+  void GiveBack();          // caller holds lock_
+
   mutable std::mutex lock_;
-  std::vector<char> memory_;
+  std::unique_ptr<char[]> memory_;  // not cleared: bytes are only read where written
+  int size_ = 0;
   int write_pos_ = 0;
   int read_pos_ = 0;
 };

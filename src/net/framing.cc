@@ -8,19 +8,27 @@
 
 #include "protocol/application_errors.h"
 #include "protocol/awk_parser.h"
-#include "protocol/status_log.h"
 
 namespace fidora {
 
 namespace {
 
 constexpr int64_t kMaxBlockLength = INT32_MAX;
+// A request record that grew beyond this for one request gives its memory back afterwards.
+constexpr size_t kKeepRecordBytes = 64 * 1024;
 
-// Clears the slot's Busy mark when the dispatch loop ends, however it ends.
+// Marks the slot Busy while its dispatch loop runs; when the loop ends on a slot whose
+// connection has gone meanwhile, the record's memory goes back.
 class TBusyMark {
  public:
   explicit TBusyMark(TSocketFifo& slot) : slot_(slot) { slot_.Busy = true; }
-  ~TBusyMark() { slot_.Busy = false; }
+  ~TBusyMark() {
+    slot_.Busy = false;
+    if (!slot_.InUse) {
+      slot_.RxTx.Socket.reset();
+      slot_.ReleaseRecord();
+    }
+  }
   TBusyMark(const TBusyMark&) = delete;
   TBusyMark& operator=(const TBusyMark&) = delete;
 
@@ -28,46 +36,43 @@ class TBusyMark {
   TSocketFifo& slot_;
 };
 
-std::string PeekText(const TFifo& fifo, int n) {
-  std::string text(static_cast<size_t>(n), '\0');
-  fifo.Peek(text.data(), n);
-  return text;
-}
-
-std::string ReadText(TFifo& fifo, int n) {
-  std::string text(static_cast<size_t>(n), '\0');
-  fifo.Read(text.data(), n);
-  return text;
-}
-
 void Consume(TSocketFifo& slot, int n) {
   slot.Read(nullptr, n);
   slot.ScannedWithoutLf = 0;
 }
 
-bool TakeWaitingBytes(TSocketFifo* slot, TNetConnection& connection, const TReceiveLimits& limits) {
-  const int waiting = std::min(connection.BytesAvailable(), limits.max_read);
-  if (waiting <= 0) return slot != nullptr;
+// Reads what the connection has (at most max_read bytes) into the slot's buffer; without a
+// slot the bytes are read and dropped.
+void TakeReceivedBytes(TSocketFifo* slot, TNetConnection& connection,
+                       const TConnectionLimits& limits) {
   static thread_local std::vector<char> buffer;
-  buffer.resize(static_cast<size_t>(waiting));
-  const int got = connection.ReadBytes(buffer.data(), waiting);
-  if (!slot) return false;  // no slot: the bytes are dropped
-  if (got > 0) slot->Write(buffer.data(), got);
-  return true;
+  buffer.resize(static_cast<size_t>(limits.max_read));
+  const int got = connection.ReadBytes(buffer.data(), limits.max_read);
+  if (!slot || got <= 0) return;
+  slot->Write(buffer.data(), got);
+  slot->ReceivedBytes += static_cast<uint64_t>(got);
 }
 
-void DropOverfullConnection(TSocketFifo& slot, TNetConnection& connection, int64_t limit) {
-  const int unread = slot.Available();
-  slot.Clear();
-  slot.ScannedWithoutLf = 0;
-  connection.CloseConnection();
-  StatusLog(fmt::format("Connection from {} closed: {} unread bytes exceed the limit of {}",
-                        connection.ConnPeerAddress(), unread, limit));
+// Feeds the buffered payload bytes of the block being put together; true when it is whole.
+bool FeedBlock(TSocketFifo& slot) {
+  TBlockAssembly& block = slot.Block;
+  while (block.Remaining() > 0 && slot.Available() > 0) {
+    const int piece = static_cast<int>(std::min<int64_t>(block.Remaining(), slot.Available()));
+    block.Feed(slot.PeekView(piece));
+    Consume(slot, piece);
+  }
+  return block.Remaining() == 0;
 }
 
 // Cuts the next complete request into the slot's record. False when none is complete.
-bool CutRequest(TSocketFifo& slot) {
+bool CutRequest(TSocketFifo& slot, const TConnectionLimits& limits) {
+  TRequestLines& request = slot.RxTx.Request();
   for (;;) {
+    if (slot.Block.Active()) {
+      if (!FeedBlock(slot)) return false;
+      slot.Block.Finish(request);
+      return true;
+    }
     const int b = slot.ScanFor('\n', slot.ScannedWithoutLf);
     if (b <= 0) {
       slot.ScannedWithoutLf = slot.Available();
@@ -77,24 +82,50 @@ bool CutRequest(TSocketFifo& slot) {
       Consume(slot, b);
       continue;
     }
-    const std::string line = PeekText(slot, b - 2);
+    const std::string_view line = slot.PeekView(b - 2);
     const int64_t length = BlockLength(line);
-    TLines& request = slot.RxTx.Request();
     if (length > 0) {
-      if (slot.Available() < b + length) {
-        slot.ScannedWithoutLf = 0;  // the header is looked at again when more bytes arrive
-        return false;
-      }
-      request.clear();
+      slot.Block.Start(length, b, limits.max_unread);
       Consume(slot, b);
-      request = SplitPayload(ReadText(slot, static_cast<int>(length)));
-      slot.ScannedWithoutLf = 0;
-      return true;
+      continue;
     }
+    request.clear();
+    request.AddLine(line);
     Consume(slot, b);
-    request.assign(1, line);
     return true;
   }
+}
+
+void GiveBackLargeRecord(TSocketFifo& slot) {
+  if (slot.RxTx.Request().MemoryBytes() > kKeepRecordBytes) slot.RxTx.Request().Release();
+  TLines& reply = slot.RxTx.Reply();
+  if (reply.capacity() * sizeof(std::string) > kKeepRecordBytes) TLines().swap(reply);
+}
+
+TReceiveResult ServeRequests(TSocketFifo& slot, TNetConnection& connection,
+                             const TDispatchFunction& dispatch, const TConnectionLimits& limits) {
+  const TBusyMark busy(slot);
+  const uint64_t generation = slot.Generation;
+  TReceiveResult result = TReceiveResult::Served;
+  while (slot.InUse && slot.Generation == generation) {
+    if (connection.UnsentBytes() > limits.max_unsent) {
+      connection.Flush();
+      if (connection.UnsentBytes() > limits.max_unsent) {
+        result = TReceiveResult::Throttled;
+        break;
+      }
+    }
+    if (!CutRequest(slot, limits)) break;
+    ++slot.RequestsTaken;
+    try {
+      dispatch(slot.RxTx);
+    } catch (const std::exception& e) {
+      HandleApplicationError("Net_Dispatch", e.what());
+    }
+    GiveBackLargeRecord(slot);
+  }
+  connection.Flush();
+  return result;
 }
 
 }  // namespace
@@ -113,52 +144,24 @@ int64_t BlockLength(std::string_view header) {
   return length > 0 ? length : -1;
 }
 
-TLines SplitPayload(std::string_view payload) {
-  payload = payload.substr(0, payload.find('\0'));
-  TLines lines;
-  size_t start = 0;
-  size_t i = 0;
-  while (i < payload.size()) {
-    const char c = payload[i];
-    if (c == '\r' || c == '\n') {
-      lines.emplace_back(payload.substr(start, i - start));
-      i += (c == '\r' && i + 1 < payload.size() && payload[i + 1] == '\n') ? 2 : 1;
-      start = i;
-    } else {
-      ++i;
-    }
-  }
-  if (start < payload.size()) lines.emplace_back(payload.substr(start));
-  return lines;
-}
-
-bool ReceiveEvent(TSocketList& list, const std::shared_ptr<TNetConnection>& connection,
-                  const TDispatchFunction& dispatch, const TReceiveLimits& limits) {
+TReceiveResult ReceiveEvent(TSocketList& list, const std::shared_ptr<TNetConnection>& connection,
+                            const TDispatchFunction& dispatch, const TConnectionLimits& limits) {
   TSocketFifo* slot = list.FindSlot(connection->ConnHandle());
-  if (!TakeWaitingBytes(slot, *connection, limits)) return true;
+  TakeReceivedBytes(slot, *connection, limits);
+  if (!slot) return TReceiveResult::Served;
 
-  slot->RxTx.Socket = connection;
-  slot->RxTx.PeerAddress = connection->ConnPeerAddress().substr(0, 20);
-  if (slot->Available() > limits.max_unread) {
-    DropOverfullConnection(*slot, *connection, limits.max_unread);
-    return true;
+  if (slot->RxTx.Socket != connection) {
+    slot->RxTx.Socket = connection;
+    slot->RxTx.PeerAddress = connection->ConnPeerAddress().substr(0, 20);
   }
-  // A request of this connection is still being dispatched (its handler let events run): the
-  // bytes wait in the buffer, and that dispatch loop takes them when it returns.
-  if (slot->Busy) return true;
-
-  const TBusyMark busy(*slot);
-  const uint64_t generation = slot->Generation;
-  while (slot->InUse && slot->Generation == generation) {
-    if (connection->UnsentBytes() > limits.max_unsent) return false;
-    if (!CutRequest(*slot)) break;
-    try {
-      dispatch(slot->RxTx);
-    } catch (const std::exception& e) {
-      HandleApplicationError("Net_Dispatch", e.what());
-    }
+  if (slot->Connection != connection) slot->Connection = connection;
+  if (slot->Unread() > limits.max_unread) {
+    slot->Disconnect(
+        fmt::format("{} unread bytes exceed the limit of {}", slot->Unread(), limits.max_unread));
+    return TReceiveResult::Served;
   }
-  return true;
+  if (slot->Busy) return TReceiveResult::Busy;
+  return ServeRequests(*slot, *connection, dispatch, limits);
 }
 
 }  // namespace fidora

@@ -1,60 +1,54 @@
-// TServerSocket: a listening socket on the Qt event loop (IPv4, all local addresses, backlog
-// 5). Every accepted connection raises the events of its TConnectionEvents on the event loop's
-// thread; an exception escaping an event goes to the application's error handler. This file and
-// its .cc are the only Qt code of the connection layer.
+// TServerSocket: a listening socket (IPv4, all local addresses, the system's largest listen
+// backlog) whose connections are served through the poller on the event loop's thread. Every
+// accepted connection gets TCP keepalive and raises the events of its TConnectionEvents; one
+// that finds every slot taken is closed at once. An exception escaping an event goes to the
+// application's error handler.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <stdexcept>
-#include <string>
+#include <unordered_map>
 
 #include "net/connection_events.h"
-
-class QTcpServer;
-class QTcpSocket;
+#include "net/event_poller.h"
+#include "net/socket_error.h"
+#include "net/tcp_connection.h"
 
 namespace fidora {
 
-class TQtConnection;
-
-// "Windows socket error: %s (%d), on API '%s'", the system's own text for socket failures.
-class ESocketError : public std::runtime_error {
+class TServerSocket : public TPollClient {
  public:
-  ESocketError(int code, const std::string& api);
-};
+  // Keepalive on every connection: the first probe after a minute of silence, then every 10 s;
+  // a peer that answers none of 6 probes is gone (noticed within two minutes).
+  static constexpr int kKeepAliveIdle = 60;
+  static constexpr int kKeepAliveInterval = 10;
+  static constexpr int kKeepAliveProbes = 6;
 
-class TServerSocket {
- public:
-  static constexpr int kBacklog = 5;
-
-  TServerSocket(uint16_t port, TConnectionEvents& events);
+  TServerSocket(uint16_t port, TConnectionEvents& events, TEventPoller& poller);
   ~TServerSocket();
   TServerSocket(const TServerSocket&) = delete;
   TServerSocket& operator=(const TServerSocket&) = delete;
 
-  // Binds and listens; ESocketError when the port cannot be had.
+  // Binds and listens; std::runtime_error when the port cannot be had.
   void Activate();
   // Stops listening and closes every connection it accepted (their disconnect events run).
   void Deactivate();
-  bool Active() const;
+  bool Active() const { return listen_fd_ >= 0; }
   uint16_t Port() const { return port_; }
   int ConnectionCount() const { return static_cast<int>(connections_.size()); }
 
+  void OnPollEvents(uint32_t events) override;
+
  private:
-  void AcceptPending();
-  void Adopt(QTcpSocket* socket);
-  void ReadEvent(const std::shared_ptr<TQtConnection>& connection);
-  void ScheduleRead(const std::shared_ptr<TQtConnection>& connection);
-  void WriteEvent(const std::shared_ptr<TQtConnection>& connection);
-  void ErrorEvent(const std::shared_ptr<TQtConnection>& connection, int qt_error);
-  void DisconnectEvent(const std::shared_ptr<TQtConnection>& connection);
+  void Adopt(int fd, const std::string& peer);
+  void ResumeAccepting();
 
   uint16_t port_;
   TConnectionEvents& events_;
-  std::unique_ptr<QTcpServer> server_;
-  std::map<QTcpSocket*, std::shared_ptr<TQtConnection>> connections_;
+  TEventPoller& poller_;
+  int listen_fd_ = -1;
+  bool accept_paused_ = false;
+  std::unordered_map<int, std::shared_ptr<TTcpConnection>> connections_;
 };
 
 }  // namespace fidora

@@ -18,6 +18,14 @@ size_t TMemorySource::Read(char* dest, size_t n) {
   return count;
 }
 
+std::string TMemorySource::Release() {
+  if (position_ > 0) bytes_.erase(0, position_);
+  position_ = 0;
+  std::string rest = std::move(bytes_);
+  bytes_.clear();
+  return rest;
+}
+
 std::unique_ptr<TFileSource> TFileSource::Open(const std::string& path) {
   // Non-blocking, so that opening a pipe put in the file's place cannot hang the server.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

@@ -26,6 +26,8 @@ class TMemorySource : public TByteSource {
   explicit TMemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
   size_t Read(char* dest, size_t n) override;
   int64_t Remaining() const override { return static_cast<int64_t>(bytes_.size() - position_); }
+  // The bytes not read yet, taken out of the source (which is then exhausted).
+  std::string Release();
 
  private:
   std::string bytes_;
@@ -63,6 +65,10 @@ class TConnection {
   // Takes ownership of the source and sends all of it after what was handed over before.
   // Returns false when the stream was refused.
   virtual bool WriteStream(std::unique_ptr<TByteSource> source) = 0;
+  // Bytes handed over may wait to leave together with the next ones (a reply and the file
+  // after it); Flush sends what is waiting now. The connection layer flushes after every
+  // request it dispatched; whoever writes outside a request (progress lines) flushes itself.
+  virtual void Flush() {}
 };
 
 }  // namespace fidora

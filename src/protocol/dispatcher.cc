@@ -131,7 +131,7 @@ std::string EncodeReply(const TLines& reply) {
 }
 
 void Net_Dispatch(TRxTx& rx) {
-  if (Operator().IsVisible()) Operator().ShowRequest(rx.Request());
+  if (Operator().IsVisible()) Operator().ShowRequest(rx.Request().ToLines());
   LogTransaction(rx.Request(), "IN");
   rx.SendFileName.clear();
   rx.LineIndex = 0;

@@ -8,16 +8,16 @@ namespace fidora {
 TRxTx::TRxTx() : parts_(std::make_shared<Parts>()) {}
 
 std::string CurrentLine(const TRxTx& rx) {
-  const TLines& lines = rx.Request();
+  const TRequestLines& lines = rx.Request();
   if (rx.LineIndex < 0 || rx.LineIndex >= lines.Count()) return {};
-  return Trim(lines[static_cast<size_t>(rx.LineIndex)]);
+  return Trim(lines.View(static_cast<size_t>(rx.LineIndex)));
 }
 
 std::string NextLine(TRxTx& rx) {
-  const TLines& lines = rx.Request();
+  const TRequestLines& lines = rx.Request();
   if (rx.LineIndex < -1) rx.LineIndex = -1;
   while (++rx.LineIndex < lines.Count()) {
-    if (!IsBlank(lines[static_cast<size_t>(rx.LineIndex)])) return CurrentLine(rx);
+    if (!IsBlank(lines.View(static_cast<size_t>(rx.LineIndex)))) return CurrentLine(rx);
   }
   rx.LineIndex = lines.Count();
   return {};
@@ -25,9 +25,9 @@ std::string NextLine(TRxTx& rx) {
 
 int FindLine(TRxTx& rx, std::string_view prefix) {
   if (prefix.empty()) return -1;
-  const TLines& lines = rx.Request();
+  const TRequestLines& lines = rx.Request();
   auto matches = [&](int i) {
-    return std::string_view(lines[static_cast<size_t>(i)]).substr(0, prefix.size()) == prefix;
+    return lines.View(static_cast<size_t>(i)).substr(0, prefix.size()) == prefix;
   };
   for (int i = rx.LineIndex < 0 ? 0 : rx.LineIndex; i < lines.Count(); ++i)
     if (matches(i)) return rx.LineIndex = i;
@@ -61,7 +61,10 @@ void ReplyUnknownCommand(TRxTx& rx, std::string_view word) {
 }
 
 void SendProgress(const TRxTx* rx, std::string_view text) {
-  if (rx && rx->Socket) rx->Socket->WriteText("PROGRESS\xA6" + std::string(text) + "\r\n");
+  if (rx && rx->Socket) {
+    rx->Socket->WriteText("PROGRESS\xA6" + std::string(text) + "\r\n");
+    rx->Socket->Flush();  // at once, ahead of the reply
+  }
   Operator().ShowProgress(text);
 }
 

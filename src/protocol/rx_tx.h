@@ -8,6 +8,7 @@
 
 #include "protocol/awk_parser.h"
 #include "protocol/connection.h"
+#include "protocol/request_lines.h"
 #include "protocol/stop_watch.h"
 #include "protocol/text_lines.h"
 
@@ -23,14 +24,14 @@ class TRxTx {
   int LineIndex = 0;
   std::string SendFileName;
 
-  TLines& Request() const { return parts_->request; }
+  TRequestLines& Request() const { return parts_->request; }
   TLines& Reply() const { return parts_->reply; }
   TStopWatch& StopWatch() const { return parts_->stop_watch; }
   TAwkParser& Parser() const { return parts_->parser; }
 
  private:
   struct Parts {
-    TLines request;
+    TRequestLines request;
     TLines reply;
     TStopWatch stop_watch;
     TAwkParser parser;

@@ -26,20 +26,16 @@ bool WriteAll(int fd, const std::string& bytes) {
   }
   return true;
 }
-}  // namespace
 
-bool TransactionLogEnabled() {
-  return log_enabled;
-}
-void SetTransactionLogEnabled(bool enabled) {
-  log_enabled = enabled;
-}
-
-void LogTransaction(const TLines& lines, std::string_view label) {
+template <typename Lines>
+void LogLines(const Lines& lines, std::string_view label) {
   if (!log_enabled) return;
   std::string record(label);
   record += "\r\n";
-  for (const std::string& line : lines) record += line + "\r\n";
+  for (size_t i = 0; i < lines.size(); ++i) {
+    record += std::string_view(lines[i]);
+    record += "\r\n";
+  }
   record += "\r\n";
 
   const int fd = ::open(kLogName, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -56,6 +52,23 @@ void LogTransaction(const TLines& lines, std::string_view label) {
   if (!written)
     HandleApplicationError("LogTransaction", std::string("Cannot write to \"") + kLogName + "\". " +
                                                  std::strerror(saved));
+}
+
+}  // namespace
+
+bool TransactionLogEnabled() {
+  return log_enabled;
+}
+void SetTransactionLogEnabled(bool enabled) {
+  log_enabled = enabled;
+}
+
+void LogTransaction(const TLines& lines, std::string_view label) {
+  LogLines(lines, label);
+}
+
+void LogTransaction(const TRequestLines& lines, std::string_view label) {
+  LogLines(lines, label);
 }
 
 }  // namespace fidora

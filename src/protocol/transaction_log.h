@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "protocol/request_lines.h"
 #include "protocol/text_lines.h"
 
 namespace fidora {
@@ -15,5 +16,6 @@ void SetTransactionLogEnabled(bool enabled);
 // log is switched off. A log that cannot be written goes to the application's error handler;
 // the caller carries on.
 void LogTransaction(const TLines& lines, std::string_view label);
+void LogTransaction(const TRequestLines& lines, std::string_view label);
 
 }  // namespace fidora

@@ -9,14 +9,22 @@ const char kUsage[] =
     "usage: fidora [--headless] [--data-dir DIR] [--config FILE] [--port N] [--second-port N]\n"
     "              [--log-transactions] [--version] [--help]\n";
 
+std::optional<long long> WholeNumber(std::string_view text, long long minimum, long long maximum) {
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < minimum ||
+      value > maximum)
+    return std::nullopt;
+  return value;
+}
+
 namespace {
 uint16_t ParsePort(const std::string& option, const std::string& text) {
-  unsigned value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
+  const auto value = WholeNumber(text, 1, 65535);
+  if (!value)
     throw std::invalid_argument(option + " needs a port number from 1 to 65535, not \"" + text +
                                 "\"");
-  return static_cast<uint16_t>(value);
+  return static_cast<uint16_t>(*value);
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fidora {
@@ -24,5 +25,8 @@ struct TOptions {
 TOptions ParseOptions(const std::vector<std::string>& args);
 
 extern const char kUsage[];
+
+// The decimal whole number `text` (nothing else around it) when it lies in [minimum, maximum].
+std::optional<long long> WholeNumber(std::string_view text, long long minimum, long long maximum);
 
 }  // namespace fidora

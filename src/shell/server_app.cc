@@ -1,6 +1,7 @@
 #include "shell/server_app.h"
 
 #include <fmt/format.h>
+#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,6 +31,7 @@
 #include "shell/journal_line.h"
 #include "shell/operator_window.h"
 #include "shell/options.h"
+#include "shell/server_config.h"
 #include "shell/server_end.h"
 #include "shell/server_main.h"
 #include "shell/version.h"
@@ -145,6 +147,14 @@ void LoadAliases(const TOptions& options) {
     AddAlias(name, directory);
 }
 
+TConnectionLimits LoadConnectionLimits(const TOptions& options) {
+  std::vector<std::string> problems;
+  const TConnectionLimits limits =
+      ReadConnectionLimits(TConfigFile(ConfigFilePath(options.config_file)), problems);
+  for (const std::string& problem : problems) fmt::print(stderr, "{}\n", problem);
+  return limits;
+}
+
 void ExplainMissingDataPath(const std::string& config_path) {
   const std::string where =
       config_path.empty() ? "the configuration file (--config FILE)" : config_path;
@@ -177,6 +187,10 @@ int RunServer(int argc, char** argv) {
     return 0;
   }
 
+  // Buffers of a quarter MiB and more (a connection's long request, a large reply) get memory
+  // of their own that goes back to the system as soon as they are freed, instead of staying in
+  // the heap after a burst.
+  ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
   const bool windowed = !options.headless && DisplayAvailable();
   std::unique_ptr<QCoreApplication> app;
   if (windowed) {
@@ -220,7 +234,7 @@ int RunServer(int argc, char** argv) {
 
   int status = kExitFailure;
   {
-    TServerMain main(options.port, options.second_port);
+    TServerMain main(options.port, options.second_port, LoadConnectionLimits(options));
     std::unique_ptr<TOperatorWindow> window;
     if (windowed) window = std::make_unique<TOperatorWindow>(main, options);
     try {

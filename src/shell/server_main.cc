@@ -20,11 +20,12 @@
 
 namespace fidora {
 
-TServerMain::TServerMain(uint16_t port, uint16_t second_port)
-    : listed_events_(SocketList(), &clients_, Net_Dispatch),
-      second_events_(SocketList(), nullptr, Net_Dispatch),
-      ServerSocket(port, listed_events_),
-      SecondServer(second_port, second_events_) {}
+TServerMain::TServerMain(uint16_t port, uint16_t second_port, const TConnectionLimits& limits)
+    : watch_(SocketList(), limits),
+      listed_events_(watch_, &clients_, Net_Dispatch),
+      second_events_(watch_, nullptr, Net_Dispatch),
+      ServerSocket(port, listed_events_, poller_),
+      SecondServer(second_port, second_events_, poller_) {}
 
 TServerMain::~TServerMain() {
   Close();
@@ -34,6 +35,7 @@ void TServerMain::Create() {
   InstallGlobalCommands();
   ServerSocket.Activate();
   SecondServer.Activate();
+  poller_.SetTick(watch_.SweepInterval(), [this] { watch_.Sweep(); });
 }
 
 void TServerMain::PostDeferredStart() {

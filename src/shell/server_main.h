@@ -1,7 +1,7 @@
 // TServerMain: the server's core as the main window owns it: the two listeners (`ServerSocket`
-// on the listed port, `SecondServer`), the client list of the listed port, the deferred start
-// and the orderly close. A window (or the headless console) shows what it reports through the
-// operator view.
+// on the listed port, `SecondServer`) with the poller and the connection watch they share, the
+// client list of the listed port, the deferred start and the orderly close. A window (or the
+// headless console) shows what it reports through the operator view.
 #pragma once
 
 #include <cstdint>
@@ -10,18 +10,21 @@
 
 #include "net/client_list.h"
 #include "net/connection_events.h"
+#include "net/connection_watch.h"
+#include "net/event_poller.h"
 #include "net/server_socket.h"
 
 namespace fidora {
 
 class TServerMain {
  public:
-  TServerMain(uint16_t port, uint16_t second_port);
+  TServerMain(uint16_t port, uint16_t second_port, const TConnectionLimits& limits = {});
   ~TServerMain();
   TServerMain(const TServerMain&) = delete;
   TServerMain& operator=(const TServerMain&) = delete;
 
-  // The creation work: opens ServerSocket, then SecondServer. Throws when a port cannot be had.
+  // The creation work: opens ServerSocket, then SecondServer, and starts the connection watch.
+  // Throws when a port cannot be had.
   void Create();
   // Posts the deferred start to the event loop: it runs once the loop runs, binds the data
   // (ApplyDataPath) and then calls OnStarted. An error skips the rest and reaches the
@@ -45,6 +48,8 @@ class TServerMain {
   void DeferredStart();
 
   TClientList clients_;
+  TEventPoller poller_;
+  TConnectionWatch watch_;
   TConnectionEvents listed_events_;
   TConnectionEvents second_events_;
   TServerSocket ServerSocket;

@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "fake_connection.h"
-#include "net/server_socket.h"
+#include "net/socket_error.h"
 #include "protocol/application_errors.h"
 #include "protocol/operator_view.h"
 
@@ -24,11 +24,12 @@ class ConnectionEventsTest : public ::testing::Test {
   ~ConnectionEventsTest() override { SetOperator(nullptr); }
 
   std::unique_ptr<TSocketList> list_ = std::make_unique<TSocketList>();
+  TConnectionWatch watch_{*list_};
   TClientList clients_;
   ClientsRecorder view_;
   TDispatchFunction dispatch_ = [](TRxTx& rx) { AddReply(rx, "ANSWER"); };
-  TConnectionEvents listed_{*list_, &clients_, dispatch_};
-  TConnectionEvents unlisted_{*list_, nullptr, dispatch_};
+  TConnectionEvents listed_{watch_, &clients_, dispatch_};
+  TConnectionEvents unlisted_{watch_, nullptr, dispatch_};
 };
 
 TEST_F(ConnectionEventsTest, TheListedPortKeepsOneLinePerConnection) {
@@ -62,14 +63,14 @@ TEST_F(ConnectionEventsTest, ConnectionsOfBothPortsAreServedAlike) {
   EXPECT_EQ(list_->FindSlot(22)->RxTx.Reply(), TLines{"ANSWER"});
 }
 
-TEST_F(ConnectionEventsTest, AConnectionWithoutSlotStillChangesTheClientList) {
+TEST_F(ConnectionEventsTest, TheConnectionPastTheLastSlotIsRefusedAndNotListed) {
   for (int handle = 1; handle <= 200; ++handle)
-    unlisted_.OnConnect(std::make_shared<test::FakeConnection>(handle));
+    EXPECT_TRUE(unlisted_.OnConnect(std::make_shared<test::FakeConnection>(handle)));
   auto extra = std::make_shared<test::FakeConnection>(500, "10.0.0.7");
-  EXPECT_THROW(listed_.OnConnect(extra), EAssertionFailed);
-  EXPECT_EQ(clients_.Lines(), std::vector<std::string>{"10.0.0.7"});
-  EXPECT_THROW(listed_.OnDisconnect(extra), EAssertionFailed);
+  EXPECT_FALSE(listed_.OnConnect(extra));
   EXPECT_TRUE(clients_.Lines().empty());
+  EXPECT_EQ(watch_.RefusedCount(), 1u);
+  EXPECT_EQ(list_->FindSlot(500), nullptr);
 }
 
 TEST_F(ConnectionEventsTest, ResetsAndAbortsAreSilencedOtherErrorsAreNot) {

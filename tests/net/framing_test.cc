@@ -18,7 +18,7 @@ using namespace std::string_literals;
 namespace fidora {
 namespace {
 
-using Requests = std::vector<TLines>;
+using Requests = std::vector<TRequestLines>;
 
 // Feeds chunks to one connection, one receive event per chunk, and records every dispatch.
 class FramingTest : public ::testing::Test {
@@ -29,9 +29,9 @@ class FramingTest : public ::testing::Test {
     list_->AllocateSlot(connection_->ConnHandle());
   }
 
-  void Arrive(const std::string& bytes, const TReceiveLimits& limits = {}) {
+  TReceiveResult Arrive(const std::string& bytes, const TConnectionLimits& limits = {}) {
     connection_->incoming += bytes;
-    ReceiveEvent(*list_, connection_, dispatch_, limits);
+    return ReceiveEvent(*list_, connection_, dispatch_, limits);
   }
   TSocketFifo& Slot() { return *list_->FindSlot(connection_->ConnHandle()); }
 
@@ -135,7 +135,7 @@ TEST_F(FramingTest, CutsRequestsOutOfTheStream) {
     dispatched_.clear();
     for (const std::string& chunk : c.chunks) Arrive(chunk);
     EXPECT_EQ(dispatched_, c.expected) << c.name;
-    EXPECT_EQ(Slot().Available(), c.left_unread) << c.name;
+    EXPECT_EQ(Slot().Unread(), c.left_unread) << c.name;
   }
 }
 
@@ -163,14 +163,14 @@ TEST_F(FramingTest, OneEventTakesAtMost32767Bytes) {
   connection_->incoming = std::string(40'000, 'x');
   ReceiveEvent(*list_, connection_, dispatch_);
   EXPECT_EQ(Slot().Available(), 32767);
-  EXPECT_EQ(connection_->BytesAvailable(), 40'000 - 32767);
+  EXPECT_EQ(connection_->incoming.size(), 40'000u - 32767);
 }
 
 TEST_F(FramingTest, BytesWithoutASlotAreReadAndDropped) {
   auto stranger = std::make_shared<test::FakeConnection>(99);
   stranger->incoming = "NOW\r\n";
   ReceiveEvent(*list_, stranger, dispatch_);
-  EXPECT_EQ(stranger->BytesAvailable(), 0);
+  EXPECT_TRUE(stranger->incoming.empty());
   EXPECT_TRUE(dispatched_.empty());
 }
 
@@ -203,10 +203,12 @@ TEST_F(FramingTest, RequestsOfOneConnectionWaitForTheDispatchInProgress) {
   dispatch_ = [&](TRxTx& rx) {
     const std::string line = rx.Request()[0];
     order.push_back("start " + line);
-    if (line == "SLOW") Arrive("FAST\r\n");
+    if (line == "SLOW") {
+      EXPECT_EQ(Arrive("FAST\r\n"), TReceiveResult::Busy);
+    }
     order.push_back("end " + line);
   };
-  Arrive("SLOW\r\n");
+  EXPECT_EQ(Arrive("SLOW\r\n"), TReceiveResult::Served);
   EXPECT_EQ(order, (std::vector<std::string>{"start SLOW", "end SLOW", "start FAST", "end FAST"}));
 }
 
@@ -223,7 +225,7 @@ TEST_F(FramingTest, APeerPassingTheUnreadLimitIsDisconnectedAndLogged) {
   test::TempDir dir;
   std::filesystem::create_directory(dir / "Debug");
   ServerSettings().DataPath = dir.dir();
-  TReceiveLimits limits;
+  TConnectionLimits limits;
   limits.max_unread = 100;
   Arrive(std::string(100, 'a'), limits);
   EXPECT_FALSE(connection_->closed);
@@ -240,18 +242,35 @@ TEST_F(FramingTest, APeerPassingTheUnreadLimitIsDisconnectedAndLogged) {
 }
 
 TEST_F(FramingTest, RequestsWaitWhileTheConnectionHasTooManyUnsentReplies) {
-  TReceiveLimits limits;
+  TConnectionLimits limits;
   limits.max_unsent = 1000;
   dispatch_ = [this](TRxTx& rx) {
     dispatched_.push_back(rx.Request());
     connection_->unsent += 600;
   };
-  connection_->incoming = "A\r\nB\r\nC\r\n";
-  EXPECT_FALSE(ReceiveEvent(*list_, connection_, dispatch_, limits));
+  EXPECT_EQ(Arrive("A\r\nB\r\nC\r\n", limits), TReceiveResult::Throttled);
   EXPECT_EQ(dispatched_, (Requests{{"A"}, {"B"}}));
   connection_->unsent = 0;  // the peer took its replies: the event is raised again
-  EXPECT_TRUE(ReceiveEvent(*list_, connection_, dispatch_, limits));
+  EXPECT_EQ(Arrive("", limits), TReceiveResult::Served);
   EXPECT_EQ(dispatched_, (Requests{{"A"}, {"B"}, {"C"}}));
+}
+
+TEST_F(FramingTest, RepliesOfOneEventAreFlushedOnceAfterItsRequests) {
+  dispatch_ = [](TRxTx& rx) { AddReply(rx, "ANSWER"); };
+  Arrive("A\r\nB\r\nC\r\n");
+  EXPECT_EQ(connection_->flushes, 1);
+}
+
+TEST_F(FramingTest, ALargeRequestGivesItsMemoryBackAfterItsDispatch) {
+  std::string payload;
+  for (int i = 0; i < 100'000; ++i) payload += "abc\r\n";
+  const std::string block = "B\xA6" + std::to_string(payload.size()) + "\xA6" + "C\r\n" + payload;
+  size_t lines = 0;
+  dispatch_ = [&](TRxTx& rx) { lines = rx.Request().size(); };
+  for (size_t at = 0; at < block.size(); at += 32767) Arrive(block.substr(at, 32767));
+  EXPECT_EQ(lines, 100'000u);
+  EXPECT_LT(Slot().RxTx.Request().MemoryBytes(), 64u);
+  EXPECT_EQ(Slot().Capacity(), 0);
 }
 
 TEST_F(FramingTest, RepliesLeaveInRequestOrderThroughTheDispatcher) {

@@ -14,6 +14,7 @@
 #include "shell/journal_line.h"
 #include "shell/message_box_text.h"
 #include "shell/options.h"
+#include "shell/server_config.h"
 #include "shell/version.h"
 #include "support/temp_dir.h"
 
@@ -104,6 +105,26 @@ TEST(ConfigFileTest, PathComesFromTheOptionThenTheEnvironment) {
   if (!std::filesystem::exists("/etc/vorlund.cfg")) {
     EXPECT_EQ(ConfigFilePath(std::nullopt), "/z/vorlund.cfg");
   }
+}
+
+TEST(ConfigFileTest, FidorasOwnSectionSetsTheConnectionLimits) {
+  test::TempDir dir;
+  const auto path = dir / "vorlund.cfg";
+  std::ofstream(path, std::ios::binary)
+      << "[Alias]\r\nPOSPATH=/srv/pos\r\n[fidora]\r\nMemoryBudgetMiB=64\r\n"
+         "StallTimeoutSeconds=soon\r\n";
+  std::vector<std::string> problems;
+  const TConnectionLimits limits = ReadConnectionLimits(TConfigFile(path.string()), problems);
+  EXPECT_EQ(limits.memory_budget, int64_t{64} << 20);
+  EXPECT_EQ(limits.stall_timeout, std::chrono::seconds(60));  // the default stays
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("StallTimeoutSeconds=soon"), std::string::npos) << problems[0];
+
+  problems.clear();
+  const TConnectionLimits defaults =
+      ReadConnectionLimits(TConfigFile((dir / "missing.cfg").string()), problems);
+  EXPECT_EQ(defaults.memory_budget, int64_t{256} << 20);
+  EXPECT_TRUE(problems.empty());
 }
 
 TEST(OptionsTest, ParsesEveryOption) {

@@ -8,10 +8,7 @@
 #include <fstream>
 #include <thread>
 
-#include "support/fidora_process.h"
-#include "support/loopback_socket.h"
-#include "support/service_shop.h"
-#include "support/temp_dir.h"
+#include "support/server_fixture.h"
 
 namespace fidora {
 namespace {
@@ -23,56 +20,7 @@ using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::StartsWith;
 
-class ServerTest : public ::testing::Test {
- protected:
-  ServerTest() {
-    std::filesystem::create_directories(data_dir());
-    std::filesystem::create_directories(runtime_dir());
-    // The service tables, empty: the start finds nothing to upgrade or to reindex.
-    test::WriteServiceShop(data_dir().string() + "/", 0, 0);
-  }
-
-  std::filesystem::path data_dir() const { return root_ / "data"; }
-  std::filesystem::path runtime_dir() const { return root_ / "run"; }
-  std::filesystem::path debug_dir() const { return data_dir() / "Debug"; }
-
-  // Every server a test started must end in order on SIGTERM, with status 0 (which also
-  // catches sanitizer reports of the server process).
-  void TearDown() override {
-    for (const auto& server : servers_) {
-      server->Signal(SIGTERM);
-      EXPECT_EQ(server->Wait(), 0) << server->Stderr();
-    }
-  }
-
-  FidoraProcess* Start(std::vector<std::string> extra = {}) {
-    port_ = test::FreeLoopbackPort();
-    second_port_ = test::FreeLoopbackPort();
-    std::vector<std::string> args = {
-        "--headless",          "--data-dir",    data_dir().string(),         "--port",
-        std::to_string(port_), "--second-port", std::to_string(second_port_)};
-    args.insert(args.end(), extra.begin(), extra.end());
-    servers_.push_back(std::make_unique<FidoraProcess>(root_.path(), runtime_dir(), args));
-    FidoraProcess* server = servers_.back().get();
-    EXPECT_TRUE(server->WaitUntilListening(port_)) << server->Stderr();
-    EXPECT_TRUE(server->WaitUntilListening(second_port_)) << server->Stderr();
-    return server;
-  }
-
-  std::string CrashReports() const {
-    std::string all;
-    if (!std::filesystem::exists(debug_dir())) return all;
-    for (const auto& entry : std::filesystem::directory_iterator(debug_dir()))
-      if (entry.path().filename().string().rfind("crash-", 0) == 0)
-        all += test::ReadFile(entry.path());
-    return all;
-  }
-
-  test::TempDir root_;
-  std::vector<std::unique_ptr<FidoraProcess>> servers_;
-  uint16_t port_ = 0;
-  uint16_t second_port_ = 0;
-};
+using ServerTest = test::ServerFixture;
 
 TEST_F(ServerTest, SegmentedAndPipelinedRequestsAreAnsweredInOrder) {
   Start();
@@ -130,29 +78,6 @@ TEST_F(ServerTest, UnknownWordsAndBrokenBlockHeadersGetTheUnknownCommandLine) {
   EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"FOO\""));
   EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"B\""));
   EXPECT_THAT(terminal.ReadReply(), ElementsAre("STAT\xA6Unknown Command - \"NO\""));
-}
-
-TEST_F(ServerTest, The201stConnectionIsAcceptedButNeverAnswered) {
-  Start();
-  std::vector<LoopbackSocket> terminals;
-  // One at a time: the listen backlog is 5, and a connection counts once it has been served.
-  for (int i = 0; i < 200; ++i) {
-    terminals.emplace_back(i % 2 ? port_ : second_port_);
-    terminals.back().Send("NOW\r\n");
-    ASSERT_EQ(terminals.back().ReadReply().size(), 3u) << i;
-  }
-
-  LoopbackSocket extra(port_);
-  extra.Send("NOW\r\n");
-  EXPECT_TRUE(extra.Silent(milliseconds(500)));
-  EXPECT_THAT(CrashReports(), HasSubstr("Out of memory when allocating sockets"));
-
-  terminals.front().Close();
-  std::this_thread::sleep_for(milliseconds(200));
-  LoopbackSocket next(port_);
-  next.Send("NOW\r\n");
-  EXPECT_EQ(next.ReadReply().size(), 3u);
-  EXPECT_TRUE(extra.Silent(milliseconds(100)));
 }
 
 TEST_F(ServerTest, APeerResetIsSilentAndAFloodIsCutOff) {

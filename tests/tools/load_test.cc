@@ -137,6 +137,19 @@ TEST(Load, CountsRequestsWithoutASuccessfulReplyAsErrors) {
   }
 }
 
+TEST(Load, AnotherServersReplyCountsWhenItIsTheExpectedOne) {
+  FakeServer server([](const std::string&, long long) { return Answer{{{"+PONG\r\n", {}}}}; });
+  ChildProcess expecting(LoadArgs(server.port(), 2, 20, {"--expect", "+PONG", "PING"}));
+  EXPECT_EQ(expecting.Wait(), 0) << expecting.err();
+  EXPECT_EQ(ParseSummary(expecting.out()).errors, 0) << expecting.out();
+  ChildProcess plain(LoadArgs(server.port(), 2, 20, {"PING"}));
+  EXPECT_EQ(plain.Wait(), 1);
+  EXPECT_EQ(ParseSummary(plain.out()).errors, 20) << plain.out();
+  EXPECT_NE(plain.err().find("20 replies did not end with STAT\xC2\xA6OK\xC2\xA6"),
+            std::string::npos)
+      << plain.err();
+}
+
 TEST(Load, StopsAtItsTimeLimitWhenNoReplyComes) {
   FakeServer server([](const std::string&, long long) { return Answer{}; });
   const auto started = std::chrono::steady_clock::now();

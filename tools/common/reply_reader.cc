@@ -8,7 +8,6 @@ namespace {
 
 constexpr char kBar = '\xA6';
 constexpr std::string_view kProgress = "PROGRESS\xA6";
-constexpr std::string_view kStatusOk = "STAT\xA6OK\xA6";
 constexpr size_t kMaxLengthDigits = 18;  // fits in 64 bits
 
 bool IsDigit(char c) {
@@ -186,10 +185,10 @@ void ReplyReader::Emit(std::string_view piece, bool line_end, ReplyListener* lis
 
 void ReplyReader::TrackStatus(std::string_view piece) {
   for (size_t i = 0;
-       i < piece.size() && status_match_ >= 0 && status_match_ < static_cast<int>(kStatusOk.size());
+       i < piece.size() && status_match_ >= 0 && status_match_ < static_cast<int>(success_.size());
        ++i) {
     status_match_ =
-        piece[i] == kStatusOk[static_cast<size_t>(status_match_)] ? status_match_ + 1 : -1;
+        piece[i] == success_[static_cast<size_t>(status_match_)] ? status_match_ + 1 : -1;
   }
 }
 
@@ -216,7 +215,7 @@ void ReplyReader::EndLine() {
 
 void ReplyReader::EndReplyLine() {
   ++info_.lines;
-  last_line_ok_ = status_match_ == static_cast<int>(kStatusOk.size());
+  last_line_ok_ = status_match_ == static_cast<int>(success_.size());
 }
 
 }  // namespace fidora

@@ -33,11 +33,18 @@ struct ReplyInfo {
   uint64_t block_length = 0;  // the length its header announced
   uint32_t lines = 0;         // reply lines (1 for a one-line reply)
   uint32_t progress_lines = 0;
-  bool ok = false;  // the last reply line begins with "STAT¦OK¦"
+  bool ok = false;  // the last reply line begins with the success text ("STAT¦OK¦")
 };
 
 class ReplyReader {
  public:
+  static constexpr std::string_view kStatusOk = "STAT\xA6OK\xA6";
+
+  ReplyReader() = default;
+  // `success` is what the last line of a successful reply begins with instead of "STAT¦OK¦"
+  // (another server's reply, "+PONG"); it must outlive the reader.
+  explicit ReplyReader(std::string_view success) : success_(success) {}
+
   // Reads on into the current reply and stops right after its last byte. Returns the number of
   // bytes consumed: all of them, unless the reply was complete before their end (the rest belongs
   // to whatever follows the reply). `listener` may be null.
@@ -47,7 +54,7 @@ class ReplyReader {
   // What the reply was; meaningful once complete().
   const ReplyInfo& info() const { return info_; }
   // Forgets the reply, ready for the next one.
-  void Reset() { *this = ReplyReader(); }
+  void Reset() { *this = ReplyReader(success_); }
 
  private:
   enum class State { kLineStart, kProgressLine, kTextReply, kHeaderRest, kPayload, kComplete };
@@ -64,6 +71,7 @@ class ReplyReader {
   void EndReplyLine();
   void EndLine();
 
+  std::string_view success_ = kStatusOk;
   State state_ = State::kLineStart;
   ReplyInfo info_;
   // The first bytes of a line, held until they tell a progress line, a block header and a one-line
@@ -77,7 +85,7 @@ class ReplyReader {
   bool line_open_ =
       false;  // in a payload: bytes of a line have been handed out since the last line end
   uint64_t remaining_ = 0;  // payload bytes still to come
-  int status_match_ = 0;  // bytes of "STAT¦OK¦" the current line begins with; -1 once it differs
+  int status_match_ = 0;    // bytes of the success text the line begins with; -1 once it differs
   bool last_line_ok_ = false;
 };
 

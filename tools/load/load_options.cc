@@ -10,7 +10,7 @@ namespace fidora {
 
 const char* const kLoadUsage =
     "Usage: fidora-load --port N --connections C --requests R [--host H] [--timeout S]\n"
-    "                   [--range A-B] 'LINE'\n"
+    "                   [--range A-B] [--expect TEXT] 'LINE'\n"
     "\n"
     "Measures a Fidora server: C connections (at most 1000) each send LINE, wait for the\n"
     "complete reply (PROGRESS lines are not the reply) and send it again at once, until R\n"
@@ -28,6 +28,9 @@ const char* const kLoadUsage =
     "  --range A-B  every {n} in the request becomes a number stepping through A..B, one step\n"
     "               per request sent (then A again): 'SHOPPER\xC2\xA6SEQ\xC2\xA6{n}' --range "
     "1001-100999\n"
+    "  --expect TEXT  a reply is successful when its last line begins with TEXT instead of\n"
+    "               \"STAT¦OK¦\"; this measures other servers too (--expect +PONG for the\n"
+    "               PING of Redis)\n"
     "\n"
     "LINE is sent as a text request, converted from UTF-8 to Windows-1252 like fidora-client\n"
     "does; with -, the lines of standard input are sent as one block request. A request whose\n"
@@ -70,6 +73,8 @@ std::optional<LoadOptions> ParseLoadOptions(int argc, char** argv, std::string& 
       options.connections = static_cast<int>(whole("--connections", 1, kMaxConnections));
     } else if (take_value("--requests")) {
       options.requests = whole("--requests", 1, kMaxRequests);
+    } else if (take_value("--expect")) {
+      options.expect = value;
     } else if (take_value("--timeout")) {
       const auto ms = ParseSecondsAsMs(value, 3600);
       if (!ms)

@@ -13,6 +13,7 @@ struct LoadOptions {
   long long requests = 0;
   int timeout_ms = 60000;  // the whole run stops after this, answered or not
   std::string line;        // the request line as given, or "-"
+  std::string expect;      // what a successful reply's last line begins with; empty: STAT¦OK¦
   bool has_range = false;  // --range A-B: the numbers that replace {n}
   long long range_first = 0, range_last = 0;
   bool help = false;

@@ -15,14 +15,17 @@ constexpr size_t kReadSize = 65536;
 }  // namespace
 
 LoadRun::LoadRun(Endpoint endpoint, LoadRequest request, int connections, long long requests,
-                 int timeout_ms)
+                 int timeout_ms, std::string success)
     : endpoint_(std::move(endpoint)),
       request_(std::move(request)),
+      success_(std::move(success)),
       timeout_ms_(timeout_ms),
       connections_(static_cast<size_t>(std::min<long long>(connections, requests))),
       buffer_(kReadSize) {
   totals_.requests = requests;
   totals_.latencies_us.reserve(static_cast<size_t>(requests));
+  if (!success_.empty())
+    for (Connection& connection : connections_) connection.reader = ReplyReader(success_);
 }
 
 void LoadRun::Run() {

@@ -30,8 +30,9 @@ struct LoadProblems {
 
 class LoadRun {
  public:
+  // `success` is what the last line of a successful reply begins with ("STAT¦OK¦" when empty).
   LoadRun(Endpoint endpoint, LoadRequest request, int connections, long long requests,
-          int timeout_ms);
+          int timeout_ms, std::string success = {});
 
   // Runs to the end: all requests answered, no connection left, or the time limit.
   void Run();
@@ -67,6 +68,7 @@ class LoadRun {
 
   Endpoint endpoint_;
   LoadRequest request_;
+  std::string success_;
   int timeout_ms_;
   UniqueFd epoll_;
   std::vector<Connection> connections_;

@@ -13,6 +13,7 @@
 #include "load/load_options.h"
 #include "load/load_request.h"
 #include "load/load_run.h"
+#include "protocol/cp1252.h"
 
 namespace fidora {
 namespace {
@@ -39,7 +40,8 @@ void AllowDescriptors(int connections) {
   ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
-void ReportProblems(const LoadRun& run, const LoadTotals& totals) {
+// `expected` is what the last line of a successful reply begins with, as the user typed it.
+void ReportProblems(const LoadRun& run, const LoadTotals& totals, const std::string& expected) {
   const LoadProblems& problems = run.problems();
   if (problems.connect_failures > 0) {
     Complain(fmt::format("{} could not be made: {}",
@@ -56,8 +58,8 @@ void ReportProblems(const LoadRun& run, const LoadTotals& totals) {
                          Count(problems.unanswered, "request", "requests")));
   }
   if (totals.replies > totals.successful) {
-    Complain(fmt::format("{} did not end with STAT\xC2\xA6OK\xC2\xA6",
-                         Count(totals.replies - totals.successful, "reply", "replies")));
+    Complain(fmt::format("{} did not end with {}",
+                         Count(totals.replies - totals.successful, "reply", "replies"), expected));
   }
 }
 
@@ -80,15 +82,21 @@ int Run(const LoadOptions& options) {
     Complain(error);
     return kUsageOrConnection;
   }
+  std::optional<std::string> success = std::string();
+  if (!options.expect.empty()) success = ToCp1252(options.expect, error);
+  if (!success) {
+    Complain("--expect: " + error);
+    return kUsageOrConnection;
+  }
   AllowDescriptors(options.connections);
   LoadRun run(std::move(*endpoint), std::move(load_request), options.connections, options.requests,
-              options.timeout_ms);
+              options.timeout_ms, std::move(*success));
   run.Run();
   LoadTotals& totals = run.totals();
   const long long successful = totals.successful;
   std::fputs((FormatSummary(totals) + "\n").c_str(), stdout);
   std::fflush(stdout);
-  ReportProblems(run, totals);
+  ReportProblems(run, totals, options.expect.empty() ? "STAT\xC2\xA6OK\xC2\xA6" : options.expect);
   if (!run.connected_once()) return kUsageOrConnection;
   return successful == options.requests ? kAllAnswered : kSomeFailed;
 }
