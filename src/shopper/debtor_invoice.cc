@@ -34,9 +34,9 @@ void LoadHeader(TRxTx& rx, TXbDataSet& header) {
 
 // True when a line below the cursor begins a block (FindLine would wrap round to the header).
 bool BlockFollows(const TRxTx& rx) {
-  const TLines& lines = rx.Request();
+  const TRequestLines& lines = rx.Request();
   for (size_t i = static_cast<size_t>(rx.LineIndex) + 1; i < lines.size(); ++i)
-    if (lines[i].starts_with("DATA")) return true;
+    if (lines.View(i).starts_with("DATA")) return true;
   return false;
 }
 
