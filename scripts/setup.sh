@@ -7,7 +7,7 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libfmt-dev libgtest-dev libgmock-dev
   libbenchmark-dev python3 python3-dbfread python3-dbf libdbd-xbase-perl
-  xvfb x11-utils systemd
+  xvfb x11-utils systemd locales
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "protocol/application_errors.h"
 #include "protocol/field_helpers.h"
 #include "protocol/operator_view.h"
 #include "protocol/server_commands.h"
@@ -29,26 +30,29 @@ void DBF_Family(TRxTx& rx) {
     ReplyUnknownCommand(rx, rx.Parser().Field(1));
 }
 
-void SHOPPER_Family(TRxTx& rx) {
+template <void (TSDM::*Family)(TRxTx&)>
+void ShopperFamily(TRxTx& rx) {
   if (TSDM* module = SDM())
-    module->SHOPPER(rx);
-  else
-    ReplyUnknownCommand(rx, rx.Parser().Field(1));
-}
-
-void CLUB_Family(TRxTx& rx) {
-  if (TSDM* module = SDM())
-    module->CLUB(rx);
+    (module->*Family)(rx);
   else
     ReplyUnknownCommand(rx, rx.Parser().Field(1));
 }
 
 std::vector<TCommandEntry>& CommandTable() {
   static std::vector<TCommandEntry> table = {
-      {"DBF", DBF_Family},  {"VERS", Net_Vers}, {"SHOPPER", SHOPPER_Family}, {"CLUB", CLUB_Family},
-      {"VOUCHER", nullptr}, {"NOW", Net_Now},   {"GLOBAL", nullptr},         {"REINDEX", nullptr},
-      {"FILE", nullptr},    {"NAME", Net_Name}, {"STOCK", nullptr},          {"HELP", Net_Help},
-      {"DEBTOR", nullptr},
+      {"DBF", DBF_Family},
+      {"VERS", Net_Vers},
+      {"SHOPPER", ShopperFamily<&TSDM::SHOPPER>},
+      {"CLUB", ShopperFamily<&TSDM::CLUB>},
+      {"VOUCHER", ShopperFamily<&TSDM::VOUCHER>},
+      {"NOW", Net_Now},
+      {"GLOBAL", nullptr},
+      {"REINDEX", nullptr},
+      {"FILE", nullptr},
+      {"NAME", Net_Name},
+      {"STOCK", ShopperFamily<&TSDM::STOCK>},
+      {"HELP", Net_Help},
+      {"DEBTOR", ShopperFamily<&TSDM::DEBTOR>},
   };
   return table;
 }
@@ -57,6 +61,15 @@ TCommandEntry* FindCommand(std::string_view word) {
   for (TCommandEntry& entry : CommandTable())
     if (entry.word == word) return &entry;
   return nullptr;
+}
+
+// The event an escaping error is reported under: the request's first line (at most
+// kNamedRequestLength bytes of it) and the terminal's address.
+constexpr size_t kNamedRequestLength = 200;
+
+std::string DispatchEventName(const TRxTx& rx) {
+  return "Net_Dispatch \"" + CurrentLine(rx).substr(0, kNamedRequestLength) + "\" from " +
+         rx.PeerAddress;
 }
 
 void SendReply(TRxTx& rx) {
@@ -131,13 +144,20 @@ void Net_Dispatch(TRxTx& rx) {
 
   const std::string word = rx.Parser().Field(1);
   const TCommandEntry* entry = FindCommand(word);
-  if (!entry || !entry->handler) {
-    ReplyUnknownCommand(rx, word);
-  } else if (entry->by_reference) {
-    entry->handler(rx);
-  } else {
-    TRxTx copy = rx;
-    entry->handler(copy);
+  try {
+    if (!entry || !entry->handler) {
+      ReplyUnknownCommand(rx, word);
+    } else if (entry->by_reference) {
+      entry->handler(rx);
+    } else {
+      TRxTx copy = rx;
+      entry->handler(copy);
+    }
+  } catch (const std::exception& error) {
+    // Nothing is sent for this request and no OUT record is written; the connection stays.
+    HandleApplicationError(DispatchEventName(rx), error.what());
+    rx.SendFileName.clear();
+    return;
   }
 
   SendReply(rx);

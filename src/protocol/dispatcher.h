@@ -24,8 +24,10 @@ const std::vector<std::string_view>& CommandWords();
 // answered like an unknown word.
 void SetCommandHandler(std::string_view word, TCommandHandler handler, bool by_reference = false);
 
-// Dispatches one request of `rx` (its Request lines are filled). Errors escaping the handler
-// end the dispatch without a reply and reach the caller.
+// Dispatches one request of `rx` (its Request lines are filled). An error escaping the handler
+// ends the dispatch: nothing is sent, no OUT record is logged, and the error goes to the
+// application's error handler (application_errors.h) under the event name
+// Net_Dispatch "<the request's first line>" from <peer address>.
 void Net_Dispatch(TRxTx& rx);
 
 // The bytes of a reply: "" for none, the line and CR LF for one, a block for more.

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -200,6 +201,10 @@ int RunServer(int argc, char** argv) {
   } else {
     app = std::make_unique<QCoreApplication>(argc, argv);
   }
+  // Qt has applied the environment's locale to the C library. Numbers in tables, index keys,
+  // expressions and replies are written with "." whatever the shop's language; only the
+  // regional date text (LC_TIME) follows the environment.
+  std::setlocale(LC_NUMERIC, "C");
   THeadlessConsole console;
   SetOperator(&console);
   const TEngineQuestionsToOperator engine_questions;

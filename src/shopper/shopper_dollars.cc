@@ -6,6 +6,7 @@
 #include "engine/dbf/dbf_date.h"
 #include "protocol/field_helpers.h"
 #include "protocol/money.h"
+#include "shopper/column_money.h"
 #include "shopper/shopper_module.h"
 #include "tables/data_module.h"
 #include "tables/handler_frame.h"
@@ -23,14 +24,6 @@ struct TDollarsRequest {
   TMoney net;          // the sale's net value
   std::string docket;  // only for the deposit row
 };
-
-TMoney ColumnMoney(TXbDataSet& table, const std::string& column) {
-  return TMoney::FromDouble(table.FieldByName(column).AsFloat());
-}
-
-void SetColumnMoney(TXbDataSet& table, const std::string& column, TMoney value) {
-  table.FieldByName(column).SetAsFloat(value.ToDouble());
-}
 
 // The points after a sale of `amount` and the rewards they earn. The whole rewards leave the
 // points; any fraction of a point stays.

@@ -1,5 +1,5 @@
-// The SHOPPER and CLUB families of the frequent-shopper module: the sub-command tables.
-// Words not listed here are answered as unknown commands.
+// The command families of the frequent-shopper module: the sub-command tables. Words not
+// listed here are answered as unknown commands.
 #include "protocol/family_dispatch.h"
 #include "protocol/help_texts.h"
 #include "shopper/shopper_module.h"
@@ -42,6 +42,27 @@ void TSDM::CLUB(TRxTx& rx) {
       Entry(*this, "SUMMARY", &TSDM::CLUB_Summary),
       HelpEntry(ClubHelpText()),
   };
+  DispatchTokenStyle(rx, table);
+}
+
+void TSDM::VOUCHER(TRxTx& rx) {
+  const TSubCommand table[] = {
+      Entry(*this, "ADD", &TSDM::VOUCHER_Add),
+      Entry(*this, "UNUSED", &TSDM::VOUCHER_Unused),
+  };
+  DispatchTokenStyle(rx, table);
+}
+
+void TSDM::DEBTOR(TRxTx& rx) {
+  const TSubCommand table[] = {
+      Entry(*this, "OPER_DETAIL", &TSDM::DEBTOR_Oper_Detail),
+      Entry(*this, "DBALANCE", &TSDM::DEBTOR_DBalance),
+  };
+  DispatchFieldStyle(rx, table);
+}
+
+void TSDM::STOCK(TRxTx& rx) {
+  const TSubCommand table[] = {Entry(*this, "LOOK", &TSDM::STOCK_Look)};
   DispatchTokenStyle(rx, table);
 }
 

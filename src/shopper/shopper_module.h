@@ -1,6 +1,6 @@
 // TSDM: the frequent-shopper module. It owns the datasets of the shopper service's tables,
 // each made with its table, index files and default order, and answers the command families
-// SHOPPER and CLUB.
+// SHOPPER, CLUB, VOUCHER, DEBTOR and STOCK.
 //
 // Every handler checks its request's shape, then does its work in the handler frame
 // (tables/handler_frame.h), which holds the handler's table-name locks, turns errors into
@@ -37,6 +37,9 @@ class TSDM {
   // ---- command families ----
   void SHOPPER(TRxTx& rx);  // field style
   void CLUB(TRxTx& rx);     // token style
+  void VOUCHER(TRxTx& rx);  // token style
+  void DEBTOR(TRxTx& rx);   // field style
+  void STOCK(TRxTx& rx);    // token style
 
   // ---- SHOPPER handlers ----
   void SHOPPER_Seq(TRxTx& rx);      // SHOPPER¦SEQ¦number: the next purchase number
@@ -57,6 +60,17 @@ class TSDM {
 
   // ---- CLUB handlers ----
   void CLUB_Summary(TRxTx& rx);  // CLUB¦SUMMARY: code and description of every club
+
+  // ---- VOUCHER handlers (their errors leave the handler: no reply is sent) ----
+  void VOUCHER_Add(TRxTx& rx);     // VOUCHER¦ADD¦number[¦amount]: add, or ask the balance
+  void VOUCHER_Unused(TRxTx& rx);  // VOUCHER¦UNUSED: every voucher with a value left
+
+  // ---- DEBTOR handlers ----
+  void DEBTOR_DBalance(TRxTx& rx);     // DEBTOR¦DBALANCE¦number¦delta[¦SELL|PAY¦amount¦date]
+  void DEBTOR_Oper_Detail(TRxTx& rx);  // DEBTOR¦OPER_DETAIL, header and lines blocks: an invoice
+
+  // ---- STOCK handlers (their errors leave the handler: no reply is sent) ----
+  void STOCK_Look(TRxTx& rx);  // STOCK¦LOOK¦code: the product's stock in every store
 
   // ---- lookups shared by the handlers ----
   // Scans the open shopper dataset from its first record, in its current order and filter,

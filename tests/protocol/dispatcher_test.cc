@@ -141,15 +141,24 @@ TEST_F(DispatcherTest, AFileNamedByTheHandlerFollowsTheReply) {
   ::close(holder);
 }
 
+// The error reaches the application's error handler, named by the request and the terminal.
 TEST_F(DispatcherTest, AnEscapingErrorEndsTheDispatchWithoutReply) {
+  std::vector<std::pair<std::string, std::string>> reported;
+  SetApplicationErrorHandler([&](std::string_view where, std::string_view message) {
+    reported.emplace_back(where, message);
+  });
   SetCommandHandler("DEBTOR", [](TRxTx& rx) {
     AddReply(rx, "half");
     throw std::runtime_error("boom");
   });
-  rx_.Request() = {"DEBTOR"};
-  connection_->sent.clear();
-  EXPECT_THROW(Net_Dispatch(rx_), std::runtime_error);
-  EXPECT_EQ(connection_->sent, "");
+  rx_.PeerAddress = "192.168.1.20";
+  const std::string sent = Dispatch({" Debtor\xA6x ", "more"});
+  const std::string next = Dispatch({"foo"});
+  SetApplicationErrorHandler(nullptr);
+  EXPECT_EQ(sent, "");
+  EXPECT_EQ(next, "STAT\xA6Unknown Command - \"FOO\"\r\n");
+  EXPECT_EQ(reported, (std::vector<std::pair<std::string, std::string>>{
+                          {"Net_Dispatch \"Debtor\xA6x\" from 192.168.1.20", "boom"}}));
 }
 
 TEST_F(DispatcherTest, TheTransactionLogRecordsRequestsAndReplies) {
@@ -162,7 +171,9 @@ TEST_F(DispatcherTest, TheTransactionLogRecordsRequestsAndReplies) {
   Dispatch({"B", "C"});
   Dispatch({"SHOPPER"});
   SetCommandHandler("DEBTOR", [](TRxTx&) { throw std::runtime_error("boom"); });
-  EXPECT_THROW(Dispatch({"DEBTOR"}), std::runtime_error);
+  SetApplicationErrorHandler([](std::string_view, std::string_view) {});
+  Dispatch({"DEBTOR"});
+  SetApplicationErrorHandler(nullptr);
   SetTransactionLogEnabled(false);
   Dispatch({"NOT LOGGED"});
   std::filesystem::current_path(old_cwd);

@@ -12,16 +12,6 @@
 
 namespace fidora::test {
 
-// Today's date as the server writes it, "dd/mm/yyyy".
-inline std::string Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%d/%m/%Y", &local);
-  return text;
-}
-
 // The "|"-separated values of a line.
 inline std::vector<std::string> Split(const std::string& line) {
   std::vector<std::string> fields;

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -23,6 +24,16 @@
 #include "support/wire_text.h"
 
 namespace fidora::test {
+
+// Today's date as the server writes it (dd/mm/yyyy), or in another strftime format.
+inline std::string Today(const char* format = "%d/%m/%Y") {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, format, &local);
+  return text;
+}
 
 inline std::string TableTool() {
   return std::string(FIDORA_BINARY_DIR) + "/tools/dbf/fidora-dbf";
@@ -179,9 +190,10 @@ class ShopServerTest : public ::testing::Test {
     return lines;
   }
 
-  // Every index file passes the table tool's check against the table.
-  void ExpectIndexesExact(const std::string& table_file) {
-    for (const TShopTable& table : SmallShopTables()) {
+  // Every index file passes the table tool's check against the table (one of `tables`).
+  void ExpectIndexesExact(const std::string& table_file,
+                          const std::vector<TShopTable>& tables = SmallShopTables()) {
+    for (const TShopTable& table : tables) {
       if (table.file != table_file || table.indexes.empty()) continue;
       std::vector<std::string> args = {"check", (data_ / table.file).string()};
       for (const auto& index : table.indexes) args.push_back((data_ / index.first).string());
