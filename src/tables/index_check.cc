@@ -83,10 +83,10 @@ std::vector<uint32_t> Unheld(TNtxFile& ntx, const std::string& key,
 }
 
 std::vector<TOpenIndex> OpenIndexFiles(TTableHandler& table, const std::string& directory,
-                                       const TGeneralIndexTable& spec,
+                                       const TGeneralIndexTable& layout,
                                        std::vector<TIndexProblem>& problems) {
   std::vector<TOpenIndex> open;
-  for (const TGeneralIndex& index : spec.indexes) {
+  for (const TGeneralIndex& index : layout.indexes) {
     try {
       table.OpenIndex(directory + index.file);
       TNtxFile* ntx = table.IndexFileOfTag(FileBaseName(index.file));
@@ -94,7 +94,7 @@ std::vector<TOpenIndex> OpenIndexFiles(TTableHandler& table, const std::string& 
       open.push_back({index.file, ntx});
     } catch (const std::exception& e) {
       problems.push_back({index.file, fmt::format("{} of {} does not open: {}", index.file,
-                                                  spec.table, e.what())});
+                                                  layout.table, e.what())});
     }
   }
   return open;
@@ -127,10 +127,10 @@ TWanted LookFor(TTableHandler& table, const std::vector<TOpenIndex>& open, const
 }  // namespace
 
 std::vector<TIndexProblem> FindIndexProblems(const std::string& directory,
-                                             const TGeneralIndexTable& spec,
+                                             const TGeneralIndexTable& layout,
                                              const TIndexCheckSettings& settings) {
   std::vector<TIndexProblem> problems;
-  TTableHandler table(directory + spec.table, true, false);
+  TTableHandler table(directory + layout.table, true, false);
   if (!table.exists()) return problems;
   try {
     table.Open();
@@ -138,7 +138,7 @@ std::vector<TIndexProblem> FindIndexProblems(const std::string& directory,
     return problems;
   }
   table.SetLockProtocol(TxLokProtocol::ClipLock);
-  const std::vector<TOpenIndex> open = OpenIndexFiles(table, directory, spec, problems);
+  const std::vector<TOpenIndex> open = OpenIndexFiles(table, directory, layout, problems);
 
   const uint32_t count = table.record_count();
   const uint32_t first = count > settings.last_records ? count - settings.last_records + 1 : 1;
@@ -160,7 +160,7 @@ std::vector<TIndexProblem> FindIndexProblems(const std::string& directory,
     for (size_t i : files) first_missing.emplace(i, recno);
   for (const auto& [i, recno] : first_missing)
     problems.push_back(
-        {open[i].file, fmt::format("{} of {} lacks record {}", open[i].file, spec.table, recno)});
+        {open[i].file, fmt::format("{} of {} lacks record {}", open[i].file, layout.table, recno)});
   return problems;
 }
 
