@@ -135,7 +135,7 @@ class TDataModules {
   TDataModules& operator=(const TDataModules&) = delete;
 
  private:
-  TDM dm_;
+  TDM dm_{SystemFileIo()};
   TSDM sdm_{dm_};
 };
 
