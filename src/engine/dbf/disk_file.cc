@@ -32,8 +32,7 @@ TDiskFile::~TDiskFile() {
 }
 
 void TDiskFile::SetPath(const std::string& path) {
-  path_ = ResolveFileName(path, io_);
-  exists_ = io_.Exists(path_);
+  path_ = ResolveFileName(path, io_, &exists_);
 }
 
 short TDiskFile::OsLockType() const {
