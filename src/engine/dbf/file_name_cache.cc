@@ -20,6 +20,7 @@ std::optional<TFileNameCache::Entry> TFileNameCache::Find(const std::string& pat
   if (it == entries_.end()) return std::nullopt;
   FileStamp now{};
   if (io.DirectoryStamp(it->second.directory, &now) != 0 || !(now == it->second.stamp)) {
+    directories_.erase(it->second.directory);
     entries_.erase(it);
     return std::nullopt;
   }
@@ -33,8 +34,18 @@ void TFileNameCache::Store(const std::string& path, const Entry& entry, FileIo& 
       std::chrono::duration_cast<std::chrono::system_clock::duration>(
           std::chrono::nanoseconds(cached.stamp.LastChangeNs())));
   if (io.Now() - changed < kSettled) return;
-  if (entries_.size() >= kMaxEntries) entries_.clear();
+  if (entries_.size() >= kMaxEntries) Clear();
+  directories_.insert_or_assign(cached.directory, cached.stamp);
   entries_.insert_or_assign(path, std::move(cached));
+}
+
+bool TFileNameCache::DirectoryUnchanged(const std::string& directory, FileIo& io) {
+  const auto it = directories_.find(directory);
+  if (it == directories_.end()) return false;
+  FileStamp now{};
+  if (io.DirectoryStamp(directory, &now) == 0 && now == it->second) return true;
+  directories_.erase(it);
+  return false;
 }
 
 }  // namespace fidora

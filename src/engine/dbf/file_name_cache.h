@@ -28,7 +28,14 @@ class TFileNameCache {
   // Remembers how path was resolved, unless the resolved name's directory cannot be stamped
   // or changed too recently.
   void Store(const std::string& path, const Entry& entry, FileIo& io);
-  void Clear() { entries_.clear(); }
+  // True when the directory holds a settled stamp and still has it (one call of
+  // io.DirectoryStamp): none of its names has changed since a moment before now. False
+  // without a call when nothing is known of the directory.
+  bool DirectoryUnchanged(const std::string& directory, FileIo& io);
+  void Clear() {
+    entries_.clear();
+    directories_.clear();
+  }
 
  private:
   struct Cached {
@@ -39,6 +46,7 @@ class TFileNameCache {
   static constexpr size_t kMaxEntries = 4096;
 
   std::unordered_map<std::string, Cached> entries_;
+  std::unordered_map<std::string, FileStamp> directories_;  // the settled stamps seen
 };
 
 }  // namespace fidora

@@ -8,8 +8,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <utility>
 
+#include "engine/dbf/disk_file.h"
 #include "engine/dbf/file_io.h"
 #include "engine/dbf/file_names.h"
 #include "support/temp_dir.h"
@@ -29,7 +32,13 @@ class CachingIo : public FileIoWrapper {
   TFileNameCache* NameCache() override { return &cache_; }
   std::chrono::system_clock::time_point Now() override { return FileIoWrapper::Now() + ahead_; }
 
+  int Flock(int fd, int operation) override {
+    if (on_flock) std::exchange(on_flock, nullptr)();
+    return FileIoWrapper::Flock(fd, operation);
+  }
+
   int listings = 0;
+  std::function<void()> on_flock;  // runs once, at the next share lock
 
  private:
   std::chrono::seconds ahead_;
@@ -84,6 +93,23 @@ TEST(FileNameCache, CachedNamesFollowChangesOfTheDirectory) {
   MakeFile(dir, "data/TRACKER.dbf");
   EXPECT_EQ(ResolveFileName(asked, io, &exists), dir.dir() + "data/TRACKER.dbf");
   EXPECT_TRUE(exists);
+}
+
+TEST(FileNameCache, AFileRenamedOverTheNameWhileOpeningIsTheOneOpened) {
+  test::TempDir dir;
+  MakeFile(dir, "TRACKER.DBF");
+  std::ofstream(dir / "new.dbf", std::ios::binary) << "new";
+  Stamp(dir / "");
+  CachingIo io(std::chrono::seconds(60));
+  TDiskFile warm(dir.dir() + "tracker.dbf", true, false, io);  // the name and its directory cached
+  warm.Open();
+  warm.Close();
+  io.on_flock = [&] { std::filesystem::rename(dir / "new.dbf", dir / "TRACKER.DBF"); };
+  TDiskFile file(dir.dir() + "tracker.dbf", true, false, io);
+  file.Open();
+  char bytes[3] = {};
+  EXPECT_EQ(file.Read(bytes, 3, 0), 3u);
+  EXPECT_EQ(std::string(bytes, 3), "new");
 }
 
 TEST(FileNameCache, RecentlyChangedDirectoriesAreNotCached) {
