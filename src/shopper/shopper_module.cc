@@ -93,6 +93,15 @@ bool TSDM::LocateClub(const std::string& code) {
 
 ClubRewards TSDM::ReadClubRewards(const std::string& code) {
   ClubRewards rewards;
+  // The lookup reads the club table in record order and writes nothing, so the club's index
+  // file, which only writes maintain, stays closed: no open of it and no index lock around
+  // every record read.
+  struct KeepIndexFiles {
+    TXbDataSet& club;
+    std::vector<std::string> files = club.IndexFiles();
+    ~KeepIndexFiles() { club.SetIndexFiles(files); }
+  } keep{tClub};
+  tClub.SetIndexFiles({});
   tClub.Open();
   try {
     if (LocateClub(code)) {

@@ -16,6 +16,9 @@ namespace fidora {
 namespace {
 
 constexpr uint32_t kMaxDescriptors = 4096;
+// Bytes read at once when a table is opened: the header and the field descriptors of up to
+// 126 fields.
+constexpr size_t kHeaderReadAhead = 4096;
 
 uint32_t GetU32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -106,12 +109,15 @@ void TDbfFile::Open() {
   recno_ = 0;
   before_recno_ = 0;
   bof_ = eof_ = false;
-  RefreshHeader();
 }
 
 void TDbfFile::ReadHeaderAndFields() {
-  if (Read(header_, kHeaderSize, 0) != kHeaderSize)
+  // One read brings the header with the field descriptors of any usual table.
+  std::vector<uint8_t> start(kHeaderReadAhead);
+  const size_t got = Read(start.data(), start.size(), 0);
+  if (got < kHeaderSize)
     throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
+  std::memcpy(header_, start.data(), kHeaderSize);
   if (!KnownVersion(header_[0]))
     throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Table Header for %s is invalid", path()));
   if (header_[15] != 0)
@@ -125,7 +131,9 @@ void TDbfFile::ReadHeaderAndFields() {
   if (header_length_ < kHeaderSize + 1 || record_length_ < 1)
     throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Table Header for %s is invalid", path()));
   std::vector<uint8_t> block(header_length_ - kHeaderSize - 1);
-  if (Read(block.data(), block.size(), kHeaderSize) != block.size())
+  if (got >= header_length_ - 1u)
+    std::memcpy(block.data(), start.data() + kHeaderSize, block.size());
+  else if (Read(block.data(), block.size(), kHeaderSize) != block.size())
     throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
   ParseFields(block);
   record_.assign(record_length_ + 1, ' ');

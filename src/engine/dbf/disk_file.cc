@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "engine/dbf/file_name_cache.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/open_file_list.h"
 #include "engine/dbf/xb_error.h"
@@ -32,8 +33,7 @@ TDiskFile::~TDiskFile() {
 }
 
 void TDiskFile::SetPath(const std::string& path) {
-  path_ = ResolveFileName(path, io_);
-  exists_ = io_.Exists(path_);
+  path_ = ResolveFileName(path, io_, &exists_);
 }
 
 short TDiskFile::OsLockType() const {
@@ -76,7 +76,7 @@ void TDiskFile::Open() {
     }
     // A rebuild that renamed a new file over the name between the open and the share lock
     // left this handle on the old file: open the name again.
-    if (attempt == kReplacedRetries || io_.SameFile(fd, path_)) break;
+    if (attempt == kReplacedRetries || StillNamed(fd)) break;
     io_.Close(fd);
   }
   fd_ = fd;
@@ -85,6 +85,17 @@ void TDiskFile::Open() {
   dirty_ = false;
   closed_ = false;
   TOpenFileList::Add(this);
+}
+
+bool TDiskFile::StillNamed(int fd) {
+  // A directory whose names have not changed since before the open cannot have had a file
+  // renamed over this one: one stat of the directory instead of two of the file.
+  TFileNameCache* names = io_.NameCache();
+  const size_t slash = path_.rfind('/');
+  if (names && slash != std::string::npos && slash > 0 &&
+      names->DirectoryUnchanged(path_.substr(0, slash), io_))
+    return true;
+  return io_.SameFile(fd, path_);
 }
 
 void TDiskFile::Create() {

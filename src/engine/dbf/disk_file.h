@@ -107,6 +107,8 @@ class TDiskFile {
  private:
   friend class TOpenFileList;
   short OsLockType() const;
+  // Whether the handle fd, just opened, is the file that path_ names now.
+  bool StillNamed(int fd);
   void CloseHandle();
   void Pause(int ms) { io_.SleepFor(std::chrono::milliseconds(ms)); }
 

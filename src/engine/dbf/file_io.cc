@@ -11,6 +11,8 @@
 #include <memory>
 #include <thread>
 
+#include "engine/dbf/file_name_cache.h"
+
 namespace fidora {
 namespace {
 
@@ -101,10 +103,23 @@ class PosixFileIo final : public FileIo {
     errno = error;
     return rc;
   }
+  int DirectoryStamp(const std::string& path, FileStamp* stamp) override {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    stamp->device = st.st_dev;
+    stamp->inode = st.st_ino;
+    stamp->modified_ns = int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
+    stamp->changed_ns = int64_t{st.st_ctim.tv_sec} * 1'000'000'000 + st.st_ctim.tv_nsec;
+    return 0;
+  }
+  TFileNameCache* NameCache() override { return &names_; }
   void SleepFor(std::chrono::milliseconds duration) override {
     std::this_thread::sleep_for(duration);
   }
   std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
+
+ private:
+  TFileNameCache names_;
 };
 
 }  // namespace

@@ -17,6 +17,19 @@
 
 namespace fidora {
 
+class TFileNameCache;
+
+// What tells whether a directory's list of names may have changed: its identity and the
+// times of its last change (file_name_cache.h).
+struct FileStamp {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t modified_ns = 0;
+  int64_t changed_ns = 0;
+  int64_t LastChangeNs() const { return modified_ns > changed_ns ? modified_ns : changed_ns; }
+  bool operator==(const FileStamp&) const = default;
+};
+
 class FileIo {
  public:
   virtual ~FileIo() = default;
@@ -49,6 +62,15 @@ class FileIo {
   virtual std::string CurrentDirectory() = 0;
   // Makes the directory's entries durable (after a rename or a create).
   virtual int SyncDirectory(const std::string& dir) = 0;
+  // The stamp of the directory (or file) at path; -1 with errno when there is none.
+  virtual int DirectoryStamp(const std::string& path, FileStamp* stamp) {
+    (void)path;
+    (void)stamp;
+    return -1;
+  }
+  // The cache of names resolved without regard to case kept with these calls, or nullptr
+  // when every resolution looks at the directories (file_names.h).
+  virtual TFileNameCache* NameCache() { return nullptr; }
 
   // ---- time ----
   virtual void SleepFor(std::chrono::milliseconds duration) = 0;
@@ -93,6 +115,10 @@ class FileIoWrapper : public FileIo {
   }
   std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
   int SyncDirectory(const std::string& dir) override { return target_.SyncDirectory(dir); }
+  int DirectoryStamp(const std::string& path, FileStamp* stamp) override {
+    return target_.DirectoryStamp(path, stamp);
+  }
+  TFileNameCache* NameCache() override { return target_.NameCache(); }
   void SleepFor(std::chrono::milliseconds duration) override { target_.SleepFor(duration); }
   std::chrono::system_clock::time_point Now() override { return target_.Now(); }
 

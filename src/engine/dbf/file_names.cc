@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/dbf/ansi_case.h"
+#include "engine/dbf/file_name_cache.h"
 
 namespace fidora {
 namespace {
@@ -16,14 +17,11 @@ std::string FindCaseVariant(FileIo& io, const std::string& dir, const std::strin
   return {};
 }
 
-}  // namespace
-
-std::string ResolveFileName(const std::string& path, FileIo& io) {
-  std::string full = path;
-  if (full.empty() || full[0] != '/') full = io.CurrentDirectory() + "/" + full;
-
+// Resolves the absolute path component by component; *exists tells whether the result exists.
+std::string ResolveComponents(const std::string& full, FileIo& io, bool* exists) {
   std::string resolved;  // without trailing "/"
   bool lost = false;     // a component had no match: the rest cannot exist either
+  bool last_known = false;
   size_t pos = 1;
   while (pos <= full.size()) {
     size_t end = full.find('/', pos);
@@ -34,6 +32,7 @@ std::string ResolveFileName(const std::string& path, FileIo& io) {
     if (part == "..") {
       size_t slash = resolved.rfind('/');
       resolved.erase(slash == std::string::npos ? 0 : slash);
+      last_known = false;
       continue;
     }
     if (!lost && !io.Exists(resolved + "/" + part)) {
@@ -43,9 +42,31 @@ std::string ResolveFileName(const std::string& path, FileIo& io) {
       else
         part = variant;
     }
-    resolved += "/" + part;
+    resolved.append(1, '/').append(part);
+    last_known = true;
   }
-  return resolved.empty() ? "/" : resolved;
+  if (resolved.empty()) resolved.assign(1, '/');
+  *exists = last_known ? !lost : io.Exists(resolved);
+  return resolved;
+}
+
+}  // namespace
+
+std::string ResolveFileName(const std::string& path, FileIo& io, bool* exists) {
+  std::string full = path;
+  if (full.empty() || full[0] != '/') full = io.CurrentDirectory() + "/" + full;
+  TFileNameCache* cache = io.NameCache();
+  if (cache) {
+    if (auto entry = cache->Find(full, io)) {
+      if (exists) *exists = entry->exists;
+      return entry->resolved;
+    }
+  }
+  TFileNameCache::Entry entry;
+  entry.resolved = ResolveComponents(full, io, &entry.exists);
+  if (cache) cache->Store(full, entry, io);
+  if (exists) *exists = entry.exists;
+  return entry.resolved;
 }
 
 bool HasFileExtension(const std::string& path) {

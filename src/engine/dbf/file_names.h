@@ -11,7 +11,10 @@ namespace fidora {
 // Makes a relative path absolute (against the current directory) and resolves every
 // component that does not exist under its exact name to an existing case variant, if any.
 // Components without any match are kept as given, so a new file takes the name as given.
-std::string ResolveFileName(const std::string& path, FileIo& io = SystemFileIo());
+// With exists, also tells whether the resolved name exists. Resolutions are remembered in the
+// io's name cache, when it keeps one, while the directory of the name is unchanged.
+std::string ResolveFileName(const std::string& path, FileIo& io = SystemFileIo(),
+                            bool* exists = nullptr);
 
 // True when the last component of the path has an extension ("a.dbf", not "dir.x/a").
 bool HasFileExtension(const std::string& path);

@@ -109,7 +109,8 @@ std::unique_ptr<TNtxFile> TTableHandler::OpenNtx(const std::string& path) {
 
 int TTableHandler::OpenIndex(const std::string& name) {
   const std::string full = IndexPath(name);
-  const std::string resolved = ResolveFileName(full, io());
+  bool exists = false;
+  const std::string resolved = ResolveFileName(full, io(), &exists);
   for (auto& slot : slots_)
     if (slot &&
         Upper(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path()) == Upper(resolved))
@@ -118,7 +119,7 @@ int TTableHandler::OpenIndex(const std::string& name) {
   if (free_slot == slots_.end())
     throw EXbError(fmt::format("Too many index files open on {}", path()));
   std::string ext = Upper(std::filesystem::path(full).extension().string());
-  if (!io().Exists(resolved) || ext != ".NTX")
+  if (!exists || ext != ".NTX")
     throw EXbError(XbErrorKind::kNotFound, fmt::format("File {} could not be found", full));
   try {
     *free_slot = OpenNtx(full);

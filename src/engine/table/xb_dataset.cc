@@ -133,10 +133,15 @@ void TXbDataSet::Open() {
                           !filter_options_.no_partial_compare);
     }
     OpenIndexFiles(true);
-    // A table without index files stays in record order with read-ahead off.
-    if (!index_files_.empty() || !index_name_.empty()) SelectOrder(index_name_, false);
+    // A table without index files stays in record order with read-ahead off. Selecting the
+    // order reads its first record already.
+    const bool order_selected = !index_files_.empty() || !index_name_.empty();
+    if (order_selected) SelectOrder(index_name_, false);
     state_ = TDataSetState::Browse;
-    First();
+    if (order_selected)
+      ArrivedAtFirst();
+    else
+      First();
   } catch (...) {
     fields_.clear();
     handler_.reset();

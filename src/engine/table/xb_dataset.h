@@ -184,6 +184,8 @@ class TXbDataSet {
   void BuildFields();
   void OpenIndexFiles(bool at_open);
   bool OnRecord() const;
+  // Takes over the handler's position after it read the first record of the order.
+  void ArrivedAtFirst();
   void PositionAt(uint32_t n);
   void SelectOrder(const std::string& name, bool keep_position);
   void RefreshReadAhead();

@@ -10,6 +10,10 @@ namespace fidora {
 void TXbDataSet::First() {
   CheckBrowseMode();
   handler_->ReadRecord(kRecFirst);
+  ArrivedAtFirst();
+}
+
+void TXbDataSet::ArrivedAtFirst() {
   has_record_ = OnRecord();
   bof_ = true;
   eof_ = !has_record_;
