@@ -258,8 +258,8 @@ bool Wanted(const Options& o, const std::string& name) {
 }
 
 void Run(const Options& o) {
-  std::cout << fmt::format("purchase log: {} records, {} shoppers, in {}\n", o.records,
-                           o.shoppers, o.dir);
+  std::cout << fmt::format("purchase log: {} records, {} shoppers, in {}\n", o.records, o.shoppers,
+                           o.dir);
   const std::string table = MakeTable(o);
   const std::string by_number = "UPPER(ACCOUNTNUM)";
   const std::string by_date = "UPPER(ACCOUNTNUM)+DTOS(SALEDATE)";
