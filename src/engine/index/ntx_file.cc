@@ -94,7 +94,8 @@ void TNtxFile::ReadPage(uint32_t offset, uint8_t* page) {
   if (storage_->Read(offset, page, kNtxPageSize) != kNtxPageSize)
     throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
   if (!cacheable) return;
-  if (page_cache_.size() >= kMaxCachedPages) page_cache_.erase(page_cache_.begin());
+  // Full: start again; the few pages near the root come back at once.
+  if (page_cache_.size() >= kMaxCachedPages) page_cache_.clear();
   page_cache_[offset].assign(page, page + kNtxPageSize);
 }
 
