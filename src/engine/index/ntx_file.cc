@@ -83,14 +83,51 @@ std::string TNtxFile::CorruptedMessage() const {
 }
 
 void TNtxFile::ReadPage(uint32_t offset, uint8_t* page) {
+  const bool cacheable = offset != 0 && (cache_state_known_ || !storage_->Shared());
+  if (cacheable) {
+    const auto hit = page_cache_.find(offset);
+    if (hit != page_cache_.end()) {
+      std::copy(hit->second.begin(), hit->second.end(), page);
+      return;
+    }
+  }
   if (storage_->Read(offset, page, kNtxPageSize) != kNtxPageSize)
     throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
+  if (!cacheable) return;
+  // Full: start again; the few pages near the root come back at once.
+  if (page_cache_.size() >= kMaxCachedPages) page_cache_.clear();
+  page_cache_[offset].assign(page, page + kNtxPageSize);
 }
 
 void TNtxFile::WritePage(uint32_t offset, const uint8_t* page) {
   // The first page of a change: the header with the new version and the mark goes first.
   if (changing_keys_ && offset != 0 && !mark_on_disk_) WriteMark();
+  // A page this process has read stays cached with its new bytes; a failed write leaves no
+  // stale copy. Pages only written (a build) are not kept.
+  const bool was_cached = offset != 0 && page_cache_.erase(offset) > 0;
   storage_->Write(offset, page, kNtxPageSize);
+  if (offset == 0) {
+    // The header carries the root: the state this process writes is the one the cache holds.
+    const NtxHeader header = NtxHeader::Decode(page);
+    cache_version_ = header.version;
+    cache_root_ = header.root;
+    cache_state_known_ = header.root != 0;
+    return;
+  }
+  if (was_cached) page_cache_[offset].assign(page, page + kNtxPageSize);
+}
+
+void TNtxFile::CheckCachedState(uint16_t version, uint32_t root) {
+  if (cache_state_known_ && version == cache_version_ && root == cache_root_) return;
+  page_cache_.clear();
+  cache_version_ = version;
+  cache_root_ = root;
+  cache_state_known_ = root != 0;
+}
+
+void TNtxFile::DropCache() {
+  page_cache_.clear();
+  cache_state_known_ = false;
 }
 
 void TNtxFile::WriteMark() {
@@ -117,6 +154,7 @@ void TNtxFile::ReadFileState(uint16_t* version, uint32_t* root) {
     throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
   *version = GetU16(bytes + 2);
   *root = GetU32(bytes + 4);
+  CheckCachedState(*version, *root);
 }
 
 uint16_t TNtxFile::ReadFileVersion() {
@@ -256,6 +294,7 @@ void TNtxFile::RebuildIndex() {
 }
 
 void TNtxFile::Truncate(uint64_t length) {
+  DropCache();
   storage_->Truncate(length);
   // Cutting a shared file takes and releases the full lock, which on this system's byte-range
   // locks also releases the index lock byte: take it again when it was held.

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/dbf/lock_protocol.h"
 #include "engine/index/index_storage.h"
@@ -43,6 +45,9 @@ class TNtxFile {
   TIndexStorage& Storage() { return *storage_; }
 
   // Page access. ReadPage raises "Index file %s is corrupted" on a page that is not there.
+  // Pages other than the header are kept in memory (written through) while the file's version
+  // counter and root, read by AdoptFileVersion and IndexChanged, say that no other program
+  // changed the file; a shared file is never read from memory on any other ground.
   void ReadPage(uint32_t offset, uint8_t* page);
   void WritePage(uint32_t offset, const uint8_t* page);
   uint32_t AllocPage();
@@ -123,6 +128,16 @@ class TNtxFile {
   bool invalid_ = false;
   void StepVersion();
   void Truncate(uint64_t length);
+  // The page cache belongs to the file state (version, root) it was filled under; another
+  // state read from the file empties it.
+  void CheckCachedState(uint16_t version, uint32_t root);
+  void DropCache();
+
+  static constexpr size_t kMaxCachedPages = 4096;  // 4 MB per index file
+  std::unordered_map<uint32_t, std::vector<uint8_t>> page_cache_;
+  bool cache_state_known_ = false;
+  uint16_t cache_version_ = 0;
+  uint32_t cache_root_ = 0;
 
   TLockRange lock_range_ = IndexLockRange(TxLokProtocol::Default);
   int lock_depth_ = 0;

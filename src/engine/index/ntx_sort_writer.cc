@@ -81,6 +81,7 @@ void TNtxSortWriter::Build(TIndexTable& table, TNtxFile& file, TNtxTag& tag) {
   const uint32_t total = table.RecordCount();
   TxSort sort(static_cast<size_t>(tag.KeySize()) + 1, tag.Unique(), !tag.Descending());
   if (total > 0) {
+    sort.Reserve(total);
     table.Status(-1, 1, static_cast<int>(total));
     for (table.BuildFirst(); !table.BuildAtEnd(); table.BuildNext()) {
       const uint32_t recno = table.CurrentRecord();

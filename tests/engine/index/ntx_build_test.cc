@@ -2,6 +2,9 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "engine/dbf/xb_error.h"
 #include "engine/index/ntx_sort_writer.h"
 #include "engine/index/tx_sort.h"
@@ -46,6 +49,54 @@ TEST(NtxBuild, EqualKeysFollowRecordOrderInTheOrdersDirection) {
     MemoryIndex m = CreateMemoryIndex(table, c.unique, c.ascending);
     EXPECT_EQ(WalkedKeys(*m.storage), c.expected);
     EXPECT_EQ(NavigatedKeys(m.file->Tag()), c.expected);
+  }
+}
+
+// The sort against the plain definition of its order: key text without trailing blanks, then
+// the record number's four bytes, compared as bytes, a sort key before any longer one that
+// begins with it. The keys share long prefixes, differ by blanks, low and high bytes, and
+// repeat, so that the record number decides and every bucket size of the sort occurs.
+TEST(NtxBuild, SortAgreesWithTheByteOrderOfKeyAndRecordNumber) {
+  std::mt19937 rng(11);
+  const char alphabet[] = {' ', '\0', '\x01', 'A', 'B', 'a', '\x7F', '\x80', '\xC9', '\xFF'};
+  std::vector<std::pair<std::string, uint32_t>> entries;
+  for (uint32_t recno = 1; recno <= 5000; ++recno) {
+    std::string key = recno % 3 == 0 ? "SHARED-PREFIX-" : "";
+    const size_t length = rng() % 6;
+    for (size_t i = 0; i < length; ++i) key += alphabet[rng() % sizeof alphabet];
+    // Record numbers with every byte in use, so that they compare with key bytes.
+    entries.emplace_back(key, recno % 7 == 0 ? 0x01000000u * (recno % 200) + recno : recno);
+  }
+  auto sort_key = [](const std::pair<std::string, uint32_t>& e) {
+    std::string k = e.first;
+    while (!k.empty() && k.back() == ' ') k.pop_back();
+    for (int shift = 24; shift >= 0; shift -= 8) k += static_cast<char>(e.second >> shift);
+    return k;
+  };
+  for (bool unique : {false, true}) {
+    for (bool ascending : {true, false}) {
+      std::vector<std::pair<std::string, uint32_t>> expected = entries;
+      std::sort(expected.begin(), expected.end(), [&](const auto& x, const auto& y) {
+        const std::string a = sort_key(x), b = sort_key(y);
+        const bool less = std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(),
+            [](char p, char q) { return static_cast<uint8_t>(p) < static_cast<uint8_t>(q); });
+        return ascending ? less : a != b && !less;
+      });
+      // A unique sort keeps the first entry of each key text.
+      std::vector<std::pair<std::string, uint32_t>> wanted;
+      for (auto e : expected) {
+        while (!e.first.empty() && e.first.back() == ' ') e.first.pop_back();
+        if (!unique || wanted.empty() || wanted.back().first != e.first) wanted.push_back(e);
+      }
+      TxSort sort(22, unique, ascending);
+      for (const auto& e : entries) sort.Add(e.first, e.second);
+      std::vector<std::pair<std::string, uint32_t>> got;
+      std::string key;
+      uint32_t recno = 0;
+      while (sort.Next(&key, &recno)) got.emplace_back(key, recno);
+      EXPECT_TRUE(got == wanted) << "unique " << unique << " ascending " << ascending;
+    }
   }
 }
 

@@ -2,8 +2,13 @@
 // navigator sees the writer's keys through the version counter and never loses its place.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
 
 #include "engine/dbf/xb_error.h"
 #include "table_fixture.h"
@@ -151,6 +156,98 @@ TEST(TwoProcesses, NavigationWaitsForTheIndexLockOfAnotherProgram) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   t->SetOrder("KEYS", false);
   EXPECT_EQ(Walk(*t), (std::vector<uint32_t>{1, 2}));
+}
+
+// The key change number `step` gives record RenamedRecord(step): the key is new with each step.
+constexpr int kRenameRows = 200;
+std::string RenamedKey(int step) {
+  return fmt::format("R{:05d}", step);
+}
+uint32_t RenamedRecord(int step) {
+  return static_cast<uint32_t>(step % kRenameRows + 1);
+}
+std::string OriginalKey(uint32_t recno) {
+  return fmt::format("A{:05d}", recno);
+}
+
+TEST(TwoProcesses, EverySeekSeesTheOtherProcesssLatestKeyChange) {
+  TempDir dir;
+  const std::string path = MakeTable(dir, "renamed");
+  std::vector<std::pair<std::string, int>> rows;
+  for (uint32_t r = 1; r <= kRenameRows; ++r)
+    rows.emplace_back(OriginalKey(r), static_cast<int>(r));
+  FillTable(path, rows);
+  {
+    auto t = OpenHandler(path);
+    t->IndexOn(dir.dir() + "keys.ntx", "", "NAME", "", false, true);
+  }
+  // The last step the writer has committed, shared between the two processes.
+  void* shared = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE,
+                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(shared, MAP_FAILED);
+  auto* committed = new (shared) std::atomic<int>(0);
+  constexpr int kSteps = 300;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int status = 0;
+    try {
+      auto t = OpenHandler(path, true);
+      t->OpenIndexes("keys.ntx", "KEYS");
+      for (int step = 1; step <= kSteps; ++step) {
+        const uint32_t r = RenamedRecord(step);
+        t->ReadRecord(r);
+        if (!t->LockRecord(r)) throw std::runtime_error("record lock refused");
+        t->SetFieldText("NAME", RenamedKey(step));
+        t->WriteRecord(r);
+        t->Unlock();
+        committed->store(step);
+      }
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "writer: %s\n", e.what());
+      status = 1;
+    }
+    _exit(status);
+  }
+  // A failed check ends the test at once: the writer goes with it.
+  struct Reap {
+    pid_t pid;
+    bool reaped = false;
+    ~Reap() {
+      if (reaped) return;
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  } reap{child};
+  auto t = OpenHandler(path, true);
+  t->OpenIndexes("keys.ntx", "KEYS");
+  int seeks = 0, checked = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (int last = 0; last < kSteps && std::chrono::steady_clock::now() < deadline; ++seeks) {
+    last = committed->load();
+    if (last == 0) continue;
+    const uint32_t r = RenamedRecord(last);
+    // The key the step replaced is gone for good; the new one stays until the writer comes
+    // round to the same record again.
+    const std::string replaced =
+        last > kRenameRows ? RenamedKey(last - kRenameRows) : OriginalKey(r);
+    ASSERT_FALSE(t->Find(replaced)) << "step " << last << " replaced " << replaced;
+    const bool found = t->Find(RenamedKey(last));
+    if (committed->load() < last + kRenameRows) {
+      ASSERT_TRUE(found) << "step " << last << " committed " << RenamedKey(last);
+      ASSERT_EQ(t->recno(), r);
+      ++checked;
+    }
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  reap.reaped = true;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_GT(checked, 0);
+  EXPECT_EQ(committed->load(), kSteps);
+  munmap(shared, sizeof(std::atomic<int>));
+  const auto problems = CheckIndex(*t, "KEYS");
+  EXPECT_TRUE(problems.empty()) << problems.front();
 }
 
 }  // namespace
