@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "engine/dbf/ansi_case.h"
 #include "engine/dbf/xb_error.h"
 #include "engine/index/ntx_sort_writer.h"
 
@@ -13,8 +14,7 @@ namespace {
 std::string TagNameOf(const std::string& file_name) {
   std::string base = std::filesystem::path(file_name).stem().string();
   if (base.size() > 16) base.resize(16);
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return base;
+  return AnsiUpperCase(base);
 }
 }  // namespace
 
