@@ -59,7 +59,7 @@ TBenchShop& Shop() {
 
 void BM_QuickIndexCheck(benchmark::State& state) {
   Shop();
-  TDM dm;
+  TDM dm{SystemFileIo()};
   dm.SetDataPath();
   TQuietEvents events;
   for (auto _ : state)
@@ -69,7 +69,7 @@ BENCHMARK(BM_QuickIndexCheck)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 void BM_GeneralReindex(benchmark::State& state) {
   Shop();
-  TDM dm;
+  TDM dm{SystemFileIo()};
   dm.SetDataPath();
   TQuietEvents events;
   for (auto _ : state)

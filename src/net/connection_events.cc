@@ -7,6 +7,10 @@
 namespace fidora {
 
 bool TConnectionEvents::OnConnect(const std::shared_ptr<TNetConnection>& connection) {
+  if (!watch_.Limits().terminals.Allows(connection->ConnPeerAddress())) {
+    watch_.NotAllowed(connection->ConnPeerAddress());
+    return false;
+  }
   TSocketFifo* slot = watch_.Slots().TryAllocateSlot(connection->ConnHandle());
   if (!slot) {
     watch_.Refused(connection->ConnPeerAddress());

@@ -21,8 +21,9 @@ class TConnectionEvents {
   TConnectionEvents(TConnectionWatch& watch, TClientList* clients, TDispatchFunction dispatch)
       : watch_(watch), clients_(clients), dispatch_(std::move(dispatch)) {}
 
-  // Gives the connection a slot. False when every slot is taken: the connection is counted
-  // as refused, and the adapter closes it at once without further events.
+  // Gives the connection a slot. False when its peer is not an allowed terminal or every slot
+  // is taken: the connection is counted as refused, and the adapter closes it at once without
+  // further events.
   bool OnConnect(const std::shared_ptr<TNetConnection>& connection);
   TReceiveResult OnRead(const std::shared_ptr<TNetConnection>& connection);
   void OnDisconnect(const std::shared_ptr<TNetConnection>& connection);

@@ -1,8 +1,10 @@
-// The bounds the connection layer keeps every peer within.
+// The bounds the connection layer keeps every peer within, and who may be a peer at all.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+
+#include "net/terminal_access.h"
 
 namespace fidora {
 
@@ -24,6 +26,10 @@ struct TConnectionLimits {
   std::chrono::milliseconds stall_timeout{60'000};
   // What counts as progress for a long request or a long reply besides finishing it.
   int64_t progress_bytes = 64 * 1024;
+  // The local IPv4 address both listeners listen on (host order); 0 is every address.
+  uint32_t listen_address = 0;
+  // The machines that may connect; a connection from any other is closed at once.
+  TTerminalAccess terminals;
 };
 
 }  // namespace fidora

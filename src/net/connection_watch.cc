@@ -9,34 +9,40 @@
 
 namespace fidora {
 
-namespace {
-std::string AllSlotsTaken() {
-  return fmt::format("all {} connection slots are in use", TSocketList::kSlotCount);
-}
-}  // namespace
-
 TConnectionWatch::TConnectionWatch(TSocketList& slot_list, TConnectionLimits limits, TClock clock)
-    : slots_(slot_list), limits_(limits), clock_(std::move(clock)) {}
+    : slots_(slot_list),
+      limits_(std::move(limits)),
+      clock_(std::move(clock)),
+      slots_full_(fmt::format("all {} connection slots are in use", TSocketList::kSlotCount)),
+      not_allowed_("not an allowed terminal address") {}
 
 void TConnectionWatch::Refused(const std::string& peer) {
-  ++refused_total_;
-  ++refused_unreported_;
-  last_refused_peer_ = peer;
-  ReportRefusals(clock_());
+  Count(slots_full_, peer, clock_());
 }
 
-void TConnectionWatch::ReportRefusals(TClockTime now) {
-  if (refused_unreported_ == 0) return;
-  if (reported_once_ && now - last_report_ < kRefusalReportInterval) return;
-  if (refused_unreported_ == 1) {
-    StatusLog(fmt::format("Connection from {} refused: {}", last_refused_peer_, AllSlotsTaken()));
+void TConnectionWatch::NotAllowed(const std::string& peer) {
+  Count(not_allowed_, peer, clock_());
+}
+
+void TConnectionWatch::Count(TRefusals& refusals, const std::string& peer, TClockTime now) {
+  ++refusals.total;
+  ++refusals.unreported;
+  refusals.last_peer = peer;
+  Report(refusals, now);
+}
+
+void TConnectionWatch::Report(TRefusals& refusals, TClockTime now) {
+  if (refusals.unreported == 0) return;
+  if (refusals.reported_once && now - refusals.last_report < kRefusalReportInterval) return;
+  if (refusals.unreported == 1) {
+    StatusLog(fmt::format("Connection from {} refused: {}", refusals.last_peer, refusals.reason));
   } else {
-    StatusLog(fmt::format("{} connections refused, the last from {}: {}", refused_unreported_,
-                          last_refused_peer_, AllSlotsTaken()));
+    StatusLog(fmt::format("{} connections refused, the last from {}: {}", refusals.unreported,
+                          refusals.last_peer, refusals.reason));
   }
-  refused_unreported_ = 0;
-  reported_once_ = true;
-  last_report_ = now;
+  refusals.unreported = 0;
+  refusals.reported_once = true;
+  refusals.last_report = now;
 }
 
 std::chrono::milliseconds TConnectionWatch::SweepInterval() const {
@@ -71,7 +77,8 @@ void TConnectionWatch::Sweep() {
                                 limits_.stall_timeout.count() / 1000, unread, unsent));
     mark = {};
   }
-  ReportRefusals(now);
+  Report(slots_full_, now);
+  Report(not_allowed_, now);
 }
 
 int64_t TConnectionWatch::Holding(const TSocketFifo& slot) {

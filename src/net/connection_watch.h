@@ -1,7 +1,8 @@
 // TConnectionWatch: keeps the connections of both listeners within the server's bounds, beside
 // the per-connection ones of the receive handler:
-// - connections turned away because all slots are taken are counted and reported with at most
-//   one status-log line a minute;
+// - connections turned away because all slots are taken, or because they come from a machine
+//   that is not an allowed terminal, are counted and reported with at most one status-log line
+//   a minute for each reason;
 // - a connection with an unfinished request or unsent replies that makes no progress for the
 //   stall timeout is closed (progress: a request completed, or `progress_bytes` more of a long
 //   request received or of its replies sent);
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "net/connection_limits.h"
 #include "net/socket_list.h"
@@ -37,6 +39,8 @@ class TConnectionWatch {
 
   // A connection from `peer` was closed at once because every slot was taken.
   void Refused(const std::string& peer);
+  // A connection from `peer` was closed at once because `peer` is not an allowed terminal.
+  void NotAllowed(const std::string& peer);
   // Closes the connections that made no progress for the stall timeout and reports refusals
   // whose minute is over. Called regularly (SweepInterval).
   void Sweep();
@@ -46,7 +50,8 @@ class TConnectionWatch {
   // the budget. Cheap when `slot` (the connection just served) holds nothing.
   void EnforceBudget(const TSocketFifo& slot);
 
-  uint64_t RefusedCount() const { return refused_total_; }
+  uint64_t RefusedCount() const { return slots_full_.total; }
+  uint64_t NotAllowedCount() const { return not_allowed_.total; }
 
  private:
   struct TMark {
@@ -57,7 +62,18 @@ class TConnectionWatch {
     uint64_t requests = 0;
     uint64_t sent = 0;
   };
-  void ReportRefusals(TClockTime now);
+  // Connections refused for one reason, reported at most once a minute.
+  struct TRefusals {
+    explicit TRefusals(std::string why) : reason(std::move(why)) {}
+    std::string reason;
+    uint64_t total = 0;
+    uint64_t unreported = 0;
+    std::string last_peer;
+    bool reported_once = false;
+    TClockTime last_report{};
+  };
+  static void Count(TRefusals& refusals, const std::string& peer, TClockTime now);
+  static void Report(TRefusals& refusals, TClockTime now);
   bool Stalled(TSocketFifo& slot, TMark& mark, TClockTime now) const;
   static int64_t Holding(const TSocketFifo& slot);
 
@@ -65,11 +81,8 @@ class TConnectionWatch {
   TConnectionLimits limits_;
   TClock clock_;
   std::array<TMark, TSocketList::kSlotCount> marks_{};
-  uint64_t refused_total_ = 0;
-  uint64_t refused_unreported_ = 0;
-  std::string last_refused_peer_;
-  bool reported_once_ = false;
-  TClockTime last_report_{};
+  TRefusals slots_full_;
+  TRefusals not_allowed_;
 };
 
 }  // namespace fidora

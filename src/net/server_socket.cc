@@ -52,14 +52,15 @@ void TServerSocket::Activate() {
   SetIntOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_addr.s_addr = htonl(events_.Limits().listen_address);
   address.sin_port = htons(port_);
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(fd, kBacklog) != 0) {
     const int code = errno;
     ::close(fd);
     throw std::runtime_error(
-        fmt::format("Cannot listen on port {}: {}", port_, std::strerror(code)));
+        fmt::format("Cannot listen on {}:{}: {}", DottedAddress(address), port_,
+                    std::strerror(code)));
   }
   if (!poller_.Add(fd, EPOLLIN, this)) {
     const int code = errno;

@@ -1,4 +1,4 @@
-// TServerSocket: a listening socket (IPv4, all local addresses, the system's largest listen
+// TServerSocket: a listening socket (IPv4, on the limits' listen address, the system's largest listen
 // backlog) whose connections are served through the poller on the event loop's thread. Every
 // accepted connection gets TCP keepalive and raises the events of its TConnectionEvents; one
 // that finds every slot taken is closed at once. An exception escaping an event goes to the

@@ -7,7 +7,10 @@ namespace fidora {
 
 const char kUsage[] =
     "usage: fidora [--headless] [--data-dir DIR] [--config FILE] [--port N] [--second-port N]\n"
-    "              [--log-transactions] [--version] [--help]\n";
+    "              [--listen ADDRESS] [--allow LIST] [--log-transactions] [--version] [--help]\n"
+    "  --listen ADDRESS  listen on this local IPv4 address only (default: every address)\n"
+    "  --allow LIST      only these terminals may connect: IPv4 addresses and networks,\n"
+    "                    such as \"192.168.1.0/24,10.0.0.7\" (default: every machine)\n";
 
 std::optional<long long> WholeNumber(std::string_view text, long long minimum, long long maximum) {
   long long value = 0;
@@ -65,6 +68,10 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       options.port = ParsePort(name, value());
     } else if (name == "--second-port") {
       options.second_port = ParsePort(name, value());
+    } else if (name == "--listen") {
+      options.listen_address = value();
+    } else if (name == "--allow") {
+      options.allowed_terminals = value();
     } else {
       throw std::invalid_argument("unknown option \"" + args[i] + "\"");
     }

@@ -15,6 +15,8 @@ struct TOptions {
   std::optional<std::string> config_file;
   uint16_t port = 7522;
   uint16_t second_port = 7523;
+  std::optional<std::string> listen_address;     // overrides ListenAddress of [Fidora]
+  std::optional<std::string> allowed_terminals;  // overrides AllowedTerminals of [Fidora]
   bool log_transactions = false;
   bool show_help = false;
   bool show_version = false;

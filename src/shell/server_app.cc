@@ -135,7 +135,7 @@ class TDataModules {
   TDataModules& operator=(const TDataModules&) = delete;
 
  private:
-  TDM dm_;
+  TDM dm_{SystemFileIo()};
   TSDM sdm_{dm_};
 };
 
@@ -147,12 +147,27 @@ void LoadAliases(const TOptions& options) {
     AddAlias(name, directory);
 }
 
+// The connection limits and the terminal access; std::invalid_argument for an access setting
+// that cannot be read.
 TConnectionLimits LoadConnectionLimits(const TOptions& options) {
   std::vector<std::string> problems;
-  const TConnectionLimits limits =
-      ReadConnectionLimits(TConfigFile(ConfigFilePath(options.config_file)), problems);
+  const TConfigFile config(ConfigFilePath(options.config_file));
+  TConnectionLimits limits = ReadConnectionLimits(config, problems);
   for (const std::string& problem : problems) fmt::print(stderr, "{}\n", problem);
+  ReadTerminalAccess(config, options, limits);
   return limits;
+}
+
+// Says at every start who may connect: the allowed terminals, or a warning that every machine
+// may.
+void LogTerminalAccess(const TOptions& options, const TConnectionLimits& limits) {
+  if (limits.terminals.Restricted()) {
+    StatusLog("Terminals allowed to connect: " + limits.terminals.Text());
+    return;
+  }
+  const std::string warning = OpenAccessWarning(options);
+  StatusLog(warning);
+  StderrLine(TLinePriority::Warning, warning);
 }
 
 void ExplainMissingDataPath(const std::string& config_path) {
@@ -232,9 +247,17 @@ int RunServer(int argc, char** argv) {
       [&crash](std::string_view where, std::string_view message) { crash.Report(where, message); });
   TSignalWatcher signal_watcher(crash);
 
+  TConnectionLimits limits;
+  try {
+    limits = LoadConnectionLimits(options);
+  } catch (const std::invalid_argument& e) {
+    StderrLine(TLinePriority::Error, std::string("Fidora cannot start: ") + e.what());
+    return kExitFailure;
+  }
+
   int status = kExitFailure;
   {
-    TServerMain main(options.port, options.second_port, LoadConnectionLimits(options));
+    TServerMain main(options.port, options.second_port, limits);
     std::unique_ptr<TOperatorWindow> window;
     if (windowed) window = std::make_unique<TOperatorWindow>(main, options);
     try {
@@ -258,6 +281,7 @@ int RunServer(int argc, char** argv) {
     RunGuarded("Startup", [&] {
       crash.SetFolder(ServerSettings().DataPath + "Debug/");
       StatusLog("Fidora Started : V" + ServerSettings().Version);
+      LogTerminalAccess(options, limits);
     });
     if (window) window->ShowMain();
     main.PostDeferredStart();

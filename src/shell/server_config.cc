@@ -2,6 +2,10 @@
 
 #include <fmt/format.h>
 
+#include <stdexcept>
+#include <utility>
+
+#include "net/terminal_access.h"
 #include "shell/options.h"
 
 namespace fidora {
@@ -30,6 +34,40 @@ TConnectionLimits ReadConnectionLimits(const TConfigFile& config,
   if (auto seconds = ReadWhole(config, kStallTimeoutKey, 1, 24 * 3600, problems))
     limits.stall_timeout = std::chrono::seconds(*seconds);
   return limits;
+}
+
+void ReadTerminalAccess(const TConfigFile& config, const TOptions& options,
+                        TConnectionLimits& limits) {
+  const auto setting = [&](const std::optional<std::string>& option, const char* option_name,
+                           const char* key) -> std::pair<std::string, std::string> {
+    if (option) return {*option, option_name};
+    return {config.ReadString(kFidoraSection, key),
+            fmt::format("{} in section [{}] of {}", key, kFidoraSection, config.Path())};
+  };
+  const auto [address, address_origin] =
+      setting(options.listen_address, "--listen", kListenAddressKey);
+  if (!address.empty()) {
+    const std::optional<uint32_t> parsed = ParseIPv4(address);
+    if (!parsed)
+      throw std::invalid_argument(fmt::format("{}: \"{}\" is not an IPv4 address such as "
+                                              "192.168.1.10",
+                                              address_origin, address));
+    limits.listen_address = *parsed;
+  }
+  const auto [list, list_origin] =
+      setting(options.allowed_terminals, "--allow", kAllowedTerminalsKey);
+  try {
+    limits.terminals = TTerminalAccess::Parse(list);
+  } catch (const std::invalid_argument& e) {
+    throw std::invalid_argument(fmt::format("{}: {}", list_origin, e.what()));
+  }
+}
+
+std::string OpenAccessWarning(const TOptions& options) {
+  return fmt::format(
+      "Every machine that can reach ports {} and {} may read and change shopper data: no "
+      "terminal list is set ({} in section [{}] of the configuration file, or --allow)",
+      options.port, options.second_port, kAllowedTerminalsKey, kFidoraSection);
 }
 
 }  // namespace fidora

@@ -52,7 +52,7 @@ void TServerMain::ApplyDataPath() {
   if (TDM* dm = DM()) {
     TOperatorEvents events;
     // After a rebuild the indexes are new; otherwise a power cut may have left them short.
-    if (!CheckAllTables(*dm, SystemFileIo(), events)) CheckServiceIndexes(*dm, events);
+    if (!CheckAllTables(*dm, dm->Io(), events)) CheckServiceIndexes(*dm, events);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "protocol/server_settings.h"
+#include "tables/data_module.h"
 #include "tables/dataset_binding.h"
 
 namespace fidora {
@@ -36,7 +37,22 @@ void SetSDM(TSDM* module) {
   current_module = module;
 }
 
-TSDM::TSDM(TDM& dm) : dm_(dm) {
+TSDM::TSDM(TDM& dm)
+    : tTracker(dm.Io()),
+      tTrackLog(dm.Io()),
+      tClub(dm.Io()),
+      tVouchers(dm.Io()),
+      tStorList(dm.Io()),
+      tPlu(dm.Io()),
+      tDebtors(dm.Io()),
+      tStock(dm.Io()),
+      tInvHead(dm.Io()),
+      tInvLine(dm.Io()),
+      tLaybyHead(dm.Io()),
+      tPosHead(dm.Io()),
+      tTrackerChangeLog(dm.Io()),
+      tMorvex(dm.Io()),
+      dm_(dm) {
   Setup(tTracker, "TRACKER.DBF",
         {"TRAKNAME.NTX", "TRAKNUM.NTX", "TRAKPHON.NTX", "TRAKFNAM.NTX", "TRAKADR2.NTX",
          "TRAKADR1.NTX"});

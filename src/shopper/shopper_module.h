@@ -23,7 +23,8 @@ class TDM;
 
 class TSDM {
  public:
-  // `dm` is the generic module, whose record-lock helper the handlers use; it must outlive this.
+  // `dm` is the generic module, whose record-lock helper the handlers use and whose I/O the
+  // datasets share; it must outlive this.
   explicit TSDM(TDM& dm);
   TSDM(const TSDM&) = delete;
   TSDM& operator=(const TSDM&) = delete;

@@ -19,7 +19,7 @@ void SetDM(TDM* module) {
   current_module = module;
 }
 
-TDM::TDM() {
+TDM::TDM(FileIo& io) : tGeneric(io), tWork(io) {
   ApplyModuleSettings(tGeneric);
   ApplyModuleSettings(tWork);
   tCreate.DBFType = TxDBFTypes::Clipper;

@@ -13,7 +13,8 @@ namespace fidora {
 
 class TDM {
  public:
-  TDM();
+  // Every table of the module goes through `io`, which must outlive the module.
+  explicit TDM(FileIo& io);
   TDM(const TDM&) = delete;
   TDM& operator=(const TDM&) = delete;
 
@@ -32,6 +33,8 @@ class TDM {
   void DBF_Read(TRxTx& rx);
   // DBF¦APPEND¦table, [INDEX=name,...], DATA, the column line, one line per record, ¦DATA.
   void DBF_Append(TRxTx& rx);
+
+  FileIo& Io() const { return tGeneric.Io(); }
 
   // The module's datasets in component order.
   std::vector<TXbDataSet*> DataSets() { return {&tGeneric, &tWork}; }

@@ -1,7 +1,6 @@
 #include "tables/table_rebuild.h"
 
 #include "engine/dbf/dbf_bulk_append.h"
-#include "engine/dbf/disk_file.h"
 #include "engine/dbf/file_names.h"
 #include "engine/table/xb_dataset.h"
 #include "tables/data_module.h"
@@ -14,24 +13,20 @@ namespace {
 // The files of one table and of its rebuild, as they are named in the directory (an existing
 // case variant of a name is used).
 struct TTableFiles {
-  TTableFiles(const std::string& directory, const std::string& table) {
+  TTableFiles(FileIo& io, const std::string& directory, const std::string& table) {
     const std::string base = directory + FileBaseName(table);
-    dbf = ResolveFileName(directory + WithDefaultExtension(table, ".dbf"));
-    dbt = ResolveFileName(ChangeFileExtension(dbf, ".dbt"));
+    dbf = ResolveFileName(directory + WithDefaultExtension(table, ".dbf"), io);
+    dbt = ResolveFileName(ChangeFileExtension(dbf, ".dbt"), io);
     new_name = FileNamePart(base) + ".new.dbf";
-    new_dbf = ResolveFileName(base + ".new.dbf");
-    new_dbt = ResolveFileName(base + ".new.dbt");
-    old_dbf = ResolveFileName(base + ".old.dbf");
-    old_dbt = ResolveFileName(base + ".old.dbt");
+    new_dbf = ResolveFileName(base + ".new.dbf", io);
+    new_dbt = ResolveFileName(base + ".new.dbt", io);
+    old_dbf = ResolveFileName(base + ".old.dbf", io);
+    old_dbt = ResolveFileName(base + ".old.dbt", io);
   }
   std::string dbf, dbt;
   std::string new_name, new_dbf, new_dbt;
   std::string old_dbf, old_dbt;
 };
-
-bool Exists(const std::string& path) {
-  return TDiskFile(path, true, false).exists();
-}
 
 // Whether the table has a memo file: a definition with ";M;10;" after its name.
 bool HasMemo(const std::vector<std::string>& definitions) {
@@ -79,9 +74,9 @@ void BuildEmptyTable(TDM& dm, FileIo& io, const TTableFiles& files,
 
 // Copies every live record of the old table (open) into the new table file, each field the
 // old table has as its raw stored text.
-void CopyRecords(TXbDataSet& from, const std::string& to,
+void CopyRecords(FileIo& io, TXbDataSet& from, const std::string& to,
                  const std::vector<std::string>& definitions) {
-  TDbfBulkAppend copy(to);
+  TDbfBulkAppend copy(to, io);
   TDataSetHandler& old = from.ActiveHandler();
   std::vector<std::pair<int, int>> carried;  // field numbers in the old and the new table
   for (const std::string& definition : definitions) {
@@ -102,7 +97,7 @@ void SwitchFiles(FileIo& io, const TTableFiles& files, bool memo) {
   RemoveFile(io, files.old_dbf);
   CopyFileBytes(io, files.dbf, files.old_dbf);
   RemoveFile(io, files.old_dbt);
-  if (Exists(files.dbt)) CopyFileBytes(io, files.dbt, files.old_dbt);
+  if (io.Exists(files.dbt)) CopyFileBytes(io, files.dbt, files.old_dbt);
   if (memo) {
     SyncFile(io, files.new_dbt);
     RenameFile(io, files.new_dbt, files.dbt);
@@ -114,7 +109,7 @@ void SwitchFiles(FileIo& io, const TTableFiles& files, bool memo) {
 
 void CreateTable(TDM& dm, FileIo& io, const std::string& table,
                  const std::vector<std::string>& definitions) {
-  const TTableFiles files(dm.tWork.Directory(), table);
+  const TTableFiles files(io, dm.tWork.Directory(), table);
   const TDatasetsRestored restore(dm);
   BuildEmptyTable(dm, io, files, definitions);
   SyncFile(io, files.new_dbf);
@@ -125,7 +120,7 @@ void CreateTable(TDM& dm, FileIo& io, const std::string& table,
 
 void RebuildTable(TDM& dm, FileIo& io, const std::string& table,
                   const std::vector<std::string>& definitions) {
-  const TTableFiles files(dm.tWork.Directory(), table);
+  const TTableFiles files(io, dm.tWork.Directory(), table);
   const TDatasetsRestored restore(dm);
   BuildEmptyTable(dm, io, files, definitions);
 
@@ -134,9 +129,9 @@ void RebuildTable(TDM& dm, FileIo& io, const std::string& table,
   old_table.SetExclusive(true);
   old_table.Open();
   const bool memo = HasMemo(definitions);
-  if (memo && Exists(files.dbt)) CopyFileBytes(io, files.dbt, files.new_dbt);
+  if (memo && io.Exists(files.dbt)) CopyFileBytes(io, files.dbt, files.new_dbt);
 
-  CopyRecords(old_table, files.new_dbf, definitions);
+  CopyRecords(io, old_table, files.new_dbf, definitions);
   SwitchFiles(io, files, memo);
   old_table.Close();
   dm.tWork.SetTableName(table);

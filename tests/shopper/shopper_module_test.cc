@@ -23,7 +23,7 @@ class ShopperModuleTest : public ::testing::Test {
   void TearDown() override { ServerSettings().DataPath.clear(); }
 
   TempDir dir_;
-  TDM dm_;
+  TDM dm_{SystemFileIo()};
   TSDM sdm_{dm_};
 };
 

@@ -12,6 +12,7 @@
 #include "engine/dbf/dbf_build.h"
 #include "protocol/operator_view.h"
 #include "protocol/server_settings.h"
+#include "support/call_counting_io.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "tables/module_errors.h"
@@ -54,9 +55,29 @@ struct DataDir {
   ~DataDir() { ServerSettings().DataPath.clear(); }
 };
 
+// Both datasets of the module work through the I/O it is given, so a test can count and fail
+// every call the generic commands and the maintenance make.
+TEST(DataModule, ItsTablesGoThroughTheIoItIsGiven) {
+  DataDir data;
+  CallCountingIo io(SystemFileIo());
+  TDM dm{io};
+  dm.SetDataPath();
+  for (TXbDataSet* dataset : dm.DataSets()) {
+    const int64_t before = io.calls();
+    dataset->SetTableName("TRACKER.DBF");
+    dataset->Open();
+    dataset->Close();
+    EXPECT_GT(io.calls(), before);
+  }
+  io.Arm(CallCountingIo::Mode::kFailFromThen, 1);
+  dm.tWork.SetTableName("TRACKER.DBF");
+  EXPECT_ANY_THROW(dm.tWork.Open());
+  EXPECT_TRUE(io.fired());
+}
+
 TEST(RecordLockRetry, RLockGivesUpAfterAboutFiveSecondsAndLogsIt) {
   DataDir data;
-  TDM dm;
+  TDM dm{SystemFileIo()};
   dm.SetDataPath();
   dm.tGeneric.SetTableName("TRACKER.DBF");
   dm.tGeneric.Open();
@@ -86,7 +107,7 @@ TEST(RecordLockRetry, RLockGivesUpAfterAboutFiveSecondsAndLogsIt) {
 
 TEST(RecordLockRetry, RetryRecordLockRaisesTheServerLockError) {
   DataDir data;
-  TDM dm;
+  TDM dm{SystemFileIo()};
   dm.SetDataPath();
   dm.tGeneric.SetTableName("TRACKER.DBF");
   dm.tGeneric.Open();
@@ -107,7 +128,7 @@ TEST(RecordLockRetry, RetryRecordLockRaisesTheServerLockError) {
 TEST(DataModuleBinding, SetDataPathTwiceLeavesEverythingClosedOnTheLatestDirectory) {
   RecordingView view;
   DataDir first, second;
-  TDM dm;
+  TDM dm{SystemFileIo()};
   EXPECT_EQ(dm.tGeneric.DatabaseName(), "POSPATH");
   EXPECT_EQ(dm.tCreate.DBFTable, &dm.tWork);
   EXPECT_FALSE(dm.tCreate.AutoOverwrite);

@@ -73,7 +73,7 @@ class GeneralReindex : public ::testing::Test {
   }
   void TearDown() override { ServerSettings().DataPath.clear(); }
   TempDir dir;
-  TDM dm;
+  TDM dm{SystemFileIo()};
   RecordingEvents events;
 };
 

@@ -45,7 +45,7 @@ class IndexCheck : public ::testing::Test {
   }
 
   TempDir dir;
-  TDM dm;
+  TDM dm{SystemFileIo()};
   RecordingEvents events;
   TIndexCheckSettings settings;
   int pauses = 0;

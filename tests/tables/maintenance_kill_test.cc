@@ -140,7 +140,7 @@ Clock::duration RunChild(const fs::path& from, const fs::path& to, const Operati
   const pid_t pid = fork();
   if (pid == 0) {
     ServerSettings().DataPath = to.string() + "/";
-    TDM dm;
+    TDM dm{SystemFileIo()};
     dm.SetDataPath();
     operation(dm);
     _exit(0);
@@ -160,7 +160,7 @@ Clock::duration RunChild(const fs::path& from, const fs::path& to, const Operati
 std::string RepairedAtNextStart(const fs::path& directory) {
   const std::string dir = directory.string() + "/";
   ServerSettings().DataPath = dir;
-  TDM dm;
+  TDM dm{SystemFileIo()};
   dm.SetDataPath();
   SilentEvents events;
   TIndexCheckSettings settings;

@@ -80,7 +80,7 @@ class StructureCheck : public ::testing::Test {
   }
 
   TempDir dir;
-  TDM dm;
+  TDM dm{SystemFileIo()};
   RecordingEvents events;
 };
 

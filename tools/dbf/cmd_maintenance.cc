@@ -28,7 +28,7 @@ class TModuleOn {
     ServerSettings().DataPath = directory;
     dm.SetDataPath();
   }
-  TDM dm;
+  TDM dm{SystemFileIo()};
 };
 
 // A routine's error text becomes the tool's error (exit status 1, naming the directory).

@@ -24,7 +24,8 @@ std::string AlignedFieldText(char type, uint32_t length, std::string_view text) 
   return stored;
 }
 
-TDbfBulkAppend::TDbfBulkAppend(const std::string& path) : table_(path, false, true) {
+TDbfBulkAppend::TDbfBulkAppend(const std::string& path, FileIo& io)
+    : table_(path, false, true, io) {
   table_.Open();
   counted_ = table_.record_count();
   written_to_ = table_.header_length() + uint64_t{counted_} * table_.record_length();

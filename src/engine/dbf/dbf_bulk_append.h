@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "engine/dbf/dbf_fields.h"
+#include "engine/dbf/file_io.h"
 
 namespace fidora {
 
@@ -21,8 +22,8 @@ std::string AlignedFieldText(char type, uint32_t length, std::string_view text);
 class TDbfBulkAppend {
  public:
   // Opens the table exclusively, read-write ("Access denied to file %s" when another open
-  // has it). The record starts blank (numbers 0).
-  explicit TDbfBulkAppend(const std::string& path);
+  // has it). The record starts blank (numbers 0). `io` must outlive this.
+  TDbfBulkAppend(const std::string& path, FileIo& io);
   TDbfBulkAppend(const TDbfBulkAppend&) = delete;
   TDbfBulkAppend& operator=(const TDbfBulkAppend&) = delete;
   // Closes the table; records added since the last Finish are not counted.
