@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 
+#include "engine/dbf/ansi_case.h"
 #include "engine/dbf/dbf_build.h"
 #include "engine/table/table_handler.h"
 #include "support/raw_records.h"
@@ -79,8 +80,7 @@ void BM_Seek(benchmark::State& state) {
   std::mt19937 rng(9);
   size_t found = 0;
   for (auto _ : state) {
-    std::string key = big.names[rng() % big.names.size()];
-    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string key = AnsiUpperCase(big.names[rng() % big.names.size()]);
     found += t->Find(key) ? 1 : 0;
   }
   if (static_cast<benchmark::IterationCount>(found) != state.iterations())
@@ -102,8 +102,7 @@ void BM_LookupInTag(benchmark::State& state) {
   std::mt19937 rng(9);
   size_t found = 0;
   for (auto _ : state) {
-    std::string key = big.names[rng() % big.names.size()];
-    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string key = AnsiUpperCase(big.names[rng() % big.names.size()]);
     found += t->SeekInTag("ORDER", key) != 0 ? 1 : 0;
   }
   if (static_cast<benchmark::IterationCount>(found) != state.iterations())

@@ -1,18 +1,14 @@
 #include "tables/record_lock.h"
 
-#include <thread>
-
+#include "engine/dbf/lock_retry.h"
 #include "engine/table/xb_dataset.h"
 #include "tables/module_errors.h"
 
 namespace fidora {
 
 bool LockRecordWithRetry(TXbDataSet& dataset) {
-  for (int attempt = 0; attempt < kRecordLockAttempts; ++attempt) {
-    if (dataset.LockRecord()) return true;
-    std::this_thread::sleep_for(kRecordLockPause);
-  }
-  return false;
+  return RetryLock({kRecordLockAttempts, kRecordLockPause}, dataset.Io(),
+                   [&] { return dataset.LockRecord(); });
 }
 
 bool RetryRecordLock(TXbDataSet& dataset) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/dbf/ansi_case.h"
 #include "engine/dbf/dbf_build.h"
 #include "engine/dbf/dbf_date.h"
 #include "engine/dbf/file_io.h"
@@ -283,8 +284,7 @@ void WriteShoppers(TShop& shop) {
     const std::string first = r.Pick(kFirstNames), last = r.Pick(kSurnames);
     std::string mail;
     for (char c : first + "." + last)
-      if (static_cast<unsigned char>(c) < 128 && c != '\'')
-        mail += static_cast<char>(std::tolower(c));
+      if (static_cast<unsigned char>(c) < 128 && c != '\'') mail += AnsiLower(c);
     t.Add({{"ACCOUNTNUM", number},
            {"TITLE", r.Pick(kTitles)},
            {"FIRSTNAME", first},
@@ -383,8 +383,7 @@ void WriteDebtorsAndInvoices(TShop& shop) {
       const std::string number = fmt::format("D{:03d}", i);
       debtors.push_back(number);
       const std::string surname = r.Pick(kSurnames);
-      std::string shortname = surname.substr(0, 8);
-      for (char& c : shortname) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      const std::string shortname = AnsiUpperCase(surname.substr(0, 8));
       t.Add({{"ACCOUNTNUM", number},
              {"SHORTNAME", shortname},
              {"NAME", surname + (i % 2 ? " Builders Pty Ltd" : " & Sons")},
@@ -552,9 +551,7 @@ int Demo(const std::vector<std::string>& args) {
   std::filesystem::path dir = std::filesystem::absolute(a.positional[0]);
   std::filesystem::create_directories(dir);
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    std::string name = entry.path().filename().string();
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (name == "TRACKER.DBF") {
+    if (AnsiSameText(entry.path().filename().string(), "TRACKER.DBF")) {
       std::cerr << "fidora-dbf: " << dir.string() << " already holds a shop; nothing written\n";
       return 1;
     }

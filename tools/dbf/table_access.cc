@@ -2,9 +2,7 @@
 
 #include <fmt/printf.h>
 
-#include <chrono>
-#include <thread>
-
+#include "engine/dbf/lock_retry.h"
 #include "engine/dbf/xb_error.h"
 #include "tools/dbf/command.h"
 #include "tools/dbf/text_coding.h"
@@ -52,11 +50,8 @@ void ReadExisting(TDbfFields& table, uint32_t n) {
 
 void LockAndRead(TDbfFields& table, uint32_t n) {
   ReadExisting(table, n);
-  const int attempts = table.lock_timeout_ms() / table.lock_retry_ms();
-  for (int i = 0; !table.LockRecord(n); ++i) {
-    if (i + 1 >= attempts) throw EXbError("Record is locked by another user");
-    std::this_thread::sleep_for(std::chrono::milliseconds(table.lock_retry_ms()));
-  }
+  if (!RetryLock(table.lock_retry(), table.io(), [&] { return table.LockRecord(n); }))
+    throw EXbError("Record is locked by another user");
   ReadExisting(table, n);
 }
 

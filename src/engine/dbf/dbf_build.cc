@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dbf/ansi_case.h"
+#include "engine/dbf/byte_order.h"
 #include "engine/dbf/disk_file.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/memo_file.h"
@@ -19,11 +20,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
-}
-
-void PutU16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
 }
 
 constexpr uint32_t kMaxHeaderLength = 65535;   // exclusive
@@ -90,8 +86,8 @@ void TDbfBuild::Build() {
   bytes[1] = static_cast<uint8_t>(tm.tm_year % 100);
   bytes[2] = static_cast<uint8_t>(tm.tm_mon + 1);
   bytes[3] = static_cast<uint8_t>(tm.tm_mday);
-  PutU16(&bytes[8], header_length);
-  PutU16(&bytes[10], record_length_);
+  PutU16(&bytes[8], static_cast<uint16_t>(header_length));
+  PutU16(&bytes[10], static_cast<uint16_t>(record_length_));
   for (size_t i = 0; i < fields_.size(); ++i) {
     uint8_t* d = &bytes[32 * (i + 1)];
     const Field& f = fields_[i];

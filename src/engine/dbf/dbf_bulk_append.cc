@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/dbf/byte_order.h"
+
 namespace fidora {
 
 namespace {
@@ -65,7 +67,7 @@ void TDbfBulkAppend::Finish() {
   pending_ = 0;
   uint8_t header[TDbfFile::kHeaderSize];
   std::memcpy(header, table_.header_bytes(), sizeof header);
-  for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<uint8_t>(counted_ >> (8 * i));
+  PutU32(header + 4, counted_);
   table_.Write(header, sizeof header, 0);
   table_.Flush();
 }

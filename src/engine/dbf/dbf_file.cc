@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/dbf/byte_order.h"
 #include "engine/dbf/dbf_date.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/memo_file.h"
@@ -19,16 +20,6 @@ constexpr uint32_t kMaxDescriptors = 4096;
 // Bytes read at once when a table is opened: the header and the field descriptors of up to
 // 126 fields.
 constexpr size_t kHeaderReadAhead = 4096;
-
-uint32_t GetU32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-uint16_t GetU16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 bool KnownVersion(uint8_t v) {
   return v == 0x03 || v == 0x04 || v == 0x30 || v == 0x83 || v == 0x8B || v == 0xF5;

@@ -205,11 +205,7 @@ bool TDiskFile::TryOsLock(TLockRange range) {
 }
 
 void TDiskFile::OsLockRetried(TLockRange range) {
-  const int attempts = lock_retry_ms_ > 0 ? lock_timeout_ms_ / lock_retry_ms_ : 1;
-  for (int i = 0; i < attempts; ++i) {
-    if (TryOsLock(range)) return;
-    if (i + 1 < attempts) Pause(lock_retry_ms_);
-  }
+  if (RetryLock(lock_retry(), io_, [&] { return TryOsLock(range); })) return;
   throw EXbError(XbErrorKind::kLock, fmt::sprintf("Can not Lock file %s", path_));
 }
 
@@ -220,12 +216,7 @@ void TDiskFile::OsUnlock(TLockRange range) {
 }
 
 bool TDiskFile::LockRangeRetried(TLockRange range) {
-  const int attempts = lock_retry_ms_ > 0 ? lock_timeout_ms_ / lock_retry_ms_ : 1;
-  for (int i = 0; i < attempts; ++i) {
-    if (LockRange(range.offset, range.length)) return true;
-    if (i + 1 < attempts) Pause(lock_retry_ms_);
-  }
-  return false;
+  return RetryLock(lock_retry(), io_, [&] { return LockRange(range.offset, range.length); });
 }
 
 size_t TDiskFile::Read(void* buffer, size_t count, uint64_t offset) {

@@ -13,6 +13,7 @@
 
 #include "engine/dbf/file_io.h"
 #include "engine/dbf/lock_protocol.h"
+#include "engine/dbf/lock_retry.h"
 
 namespace fidora {
 
@@ -92,8 +93,11 @@ class TDiskFile {
   int lock_count() const { return lock_count_; }
   TLockRange locked_range() const { return locked_; }
 
-  int lock_timeout_ms() const { return lock_timeout_ms_; }
-  int lock_retry_ms() const { return lock_retry_ms_; }
+  // The tries of a waited-for lock: every lock-retry interval until the lock timeout.
+  TLockRetry lock_retry() const {
+    return TLockRetry::Within(std::chrono::milliseconds(lock_timeout_ms_),
+                              std::chrono::milliseconds(lock_retry_ms_));
+  }
   void set_lock_timing(int timeout_ms, int retry_ms) {
     lock_timeout_ms_ = timeout_ms;
     lock_retry_ms_ = retry_ms;

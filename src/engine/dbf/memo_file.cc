@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/dbf/byte_order.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/xb_error.h"
 
@@ -37,8 +38,7 @@ uint32_t TMemoFile::NextFreeBlock() {
   uint8_t b[4];
   if (Read(b, 4, 0) != 4)
     throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
-  uint32_t next =
-      uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+  uint32_t next = GetU32(b);
   if (next == 0) {
     // A damaged header would make the next memo overwrite block 0: start after the file.
     next = std::max<uint32_t>(1, BlocksFor(Size()));
@@ -48,7 +48,7 @@ uint32_t TMemoFile::NextFreeBlock() {
 
 void TMemoFile::WriteNextFree(uint32_t block) {
   uint8_t b[4];
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(block >> (8 * i));
+  PutU32(b, block);
   Write(b, 4, 0);
 }
 

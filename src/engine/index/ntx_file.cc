@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "engine/dbf/ansi_case.h"
+#include "engine/dbf/lock_retry.h"
 #include "engine/dbf/xb_error.h"
 #include "engine/index/ntx_sort_writer.h"
 
@@ -13,8 +15,7 @@ namespace {
 std::string TagNameOf(const std::string& file_name) {
   std::string base = std::filesystem::path(file_name).stem().string();
   if (base.size() > 16) base.resize(16);
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return base;
+  return AnsiUpperCase(base);
 }
 }  // namespace
 
@@ -308,13 +309,13 @@ void TNtxFile::LockIndex() {
     ++lock_depth_;
     return;
   }
-  const auto attempts = std::max<int64_t>(1, lock_timeout_ / lock_interval_);
-  for (int64_t i = 0; i < attempts; ++i) {
-    if (storage_->TryLock(lock_range_.offset, lock_range_.length)) {
-      lock_depth_ = 1;
-      return;
-    }
-    if (i + 1 < attempts) storage_->Pause(lock_interval_);
+  const bool locked = RetryLockPausing(
+      TLockRetry::Within(lock_timeout_, lock_interval_),
+      [this] { return storage_->TryLock(lock_range_.offset, lock_range_.length); },
+      [this](std::chrono::milliseconds pause) { storage_->Pause(pause); });
+  if (locked) {
+    lock_depth_ = 1;
+    return;
   }
   throw EXbError(XbErrorKind::kLock, fmt::format("Can not Lock file {}", file_name_));
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/dbf/byte_order.h"  // the page and header numbers are little-endian
+
 namespace fidora {
 
 inline constexpr uint32_t kNtxPageSize = 1024;
@@ -62,21 +64,5 @@ struct NtxPage {
 // slots written in offset-table order (keys blank-padded or cut to key_size).
 std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& slots,
                                    uint16_t key_size, uint16_t max_items);
-
-// Little-endian helpers shared by the index code.
-inline uint16_t GetU16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline void PutU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 }  // namespace fidora

@@ -1,5 +1,6 @@
 #include "engine/table/copy_target.h"
 
+#include "engine/dbf/byte_order.h"
 #include "engine/dbf/file_names.h"
 
 namespace fidora {
@@ -43,7 +44,7 @@ void TCopyTarget::Add(const std::vector<char>& record) {
 void TCopyTarget::Finish() {
   batch_.push_back(0x1A);
   WriteBatch();
-  for (int i = 0; i < 4; ++i) header_[4 + i] = static_cast<uint8_t>(count_ >> (8 * i));
+  PutU32(header_.data() + 4, count_);
   out_.Write(header_.data(), header_.size(), 0);
   out_.Flush();
   if (memo_) memo_->Flush();

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engine/dbf/ansi_case.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/xb_error.h"
 #include "engine/index/index_disk_storage.h"
@@ -16,10 +17,6 @@
 namespace fidora {
 
 namespace {
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 std::string Trim(const std::string& s) {
   const auto a = s.find_first_not_of(" \t");
   if (a == std::string::npos) return {};
@@ -68,7 +65,7 @@ void TTableHandler::StatusNotice(long, long, long) {}
 void TTableHandler::Rename(const std::string& new_name) {
   // The table's close inside the rename closes the index files: note them, rename those
   // named like the table, and open them all again.
-  const std::string old_base = Upper(FileBaseName(path()));
+  const std::string old_base = AnsiUpperCase(FileBaseName(path()));
   const std::string master = master_name_;
   const TxLokProtocol protocol = lock_protocol();
   std::vector<std::string> index_paths;
@@ -79,14 +76,15 @@ void TTableHandler::Rename(const std::string& new_name) {
   SetLockProtocol(protocol);
   const std::string new_base = FileBaseName(path());
   for (std::string& index_path : index_paths) {
-    if (Upper(FileBaseName(index_path)) != old_base) continue;
+    if (AnsiUpperCase(FileBaseName(index_path)) != old_base) continue;
     TDiskFile file(index_path, shared(), read_write(), io());
     file.Open();
     file.Rename(new_base + std::filesystem::path(index_path).extension().string());
     index_path = file.path();
   }
   for (const std::string& index_path : index_paths) OpenIndex(index_path);
-  const std::string renamed_master = Upper(master) == old_base ? Upper(new_base) : master;
+  const std::string renamed_master =
+      AnsiUpperCase(master) == old_base ? AnsiUpperCase(new_base) : master;
   if (!renamed_master.empty()) SetOrder(renamed_master, false);
 }
 
@@ -113,13 +111,12 @@ int TTableHandler::OpenIndex(const std::string& name) {
   const std::string resolved = ResolveFileName(full, io(), &exists);
   for (auto& slot : slots_)
     if (slot &&
-        Upper(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path()) == Upper(resolved))
+        AnsiSameText(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path(), resolved))
       return -1;
   auto free_slot = std::find(slots_.begin(), slots_.end(), nullptr);
   if (free_slot == slots_.end())
     throw EXbError(fmt::format("Too many index files open on {}", path()));
-  std::string ext = Upper(std::filesystem::path(full).extension().string());
-  if (!exists || ext != ".NTX")
+  if (!exists || !AnsiSameText(std::filesystem::path(full).extension().string(), ".NTX"))
     throw EXbError(XbErrorKind::kNotFound, fmt::format("File {} could not be found", full));
   try {
     *free_slot = OpenNtx(full);
@@ -184,14 +181,14 @@ TNtxTag* TTableHandler::TagByNumber(int n) {
 }
 
 TNtxFile* TTableHandler::IndexFileOfTag(const std::string& tag_name) {
-  const std::string wanted = Upper(Trim(tag_name));
+  const std::string wanted = AnsiUpperCase(Trim(tag_name));
   for (auto& slot : slots_)
-    if (slot && Upper(slot->Tag().TagName()) == wanted) return slot.get();
+    if (slot && AnsiUpperCase(slot->Tag().TagName()) == wanted) return slot.get();
   return nullptr;
 }
 
 int TTableHandler::SetOrder(const std::string& tag_name, bool keep_position) {
-  const std::string name = Upper(Trim(tag_name));
+  const std::string name = AnsiUpperCase(Trim(tag_name));
   if (name.empty()) {
     if (master_) master_->ReleaseKeyStack();
     master_ = nullptr;
@@ -203,7 +200,7 @@ int TTableHandler::SetOrder(const std::string& tag_name, bool keep_position) {
   int slot_number = 0;
   TNtxFile* file = nullptr;
   for (int i = 0; i < kIndexSlots; ++i)
-    if (slots_[i] && Upper(slots_[i]->Tag().TagName()) == name) {
+    if (slots_[i] && AnsiUpperCase(slots_[i]->Tag().TagName()) == name) {
       file = slots_[i].get();
       slot_number = i + 1;
       break;

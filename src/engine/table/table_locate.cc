@@ -2,6 +2,7 @@
 // fields, or else by a scan.
 #include <algorithm>
 
+#include "engine/dbf/ansi_case.h"
 #include "engine/dbf/xb_error.h"
 #include "engine/table/table_handler.h"
 
@@ -23,15 +24,10 @@ std::vector<std::string> SplitFields(const std::string& list) {
   return out;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // "UPPER(A)+B" -> "UPPER(A);B;": the form in which a key's field list is compared.
 std::string KeyFieldForm(const std::string& text) {
   std::string out;
-  for (char c : Upper(text)) {
+  for (char c : AnsiUpperCase(text)) {
     if (c == ' ') continue;
     out += (c == '+' || c == '-') ? ';' : c;
   }
@@ -47,7 +43,7 @@ bool TTableHandler::Locate(const std::string& fields, const std::vector<std::str
   if (!ReadRecord(kRecFirst) && record_count() == 0) return false;
   const std::vector<std::string> names = SplitFields(fields);
   std::string wanted;
-  for (const std::string& n : names) wanted += Upper(n) + ";";
+  for (const std::string& n : names) wanted += AnsiUpperCase(n) + ";";
 
   TNtxTag* chosen = nullptr;
   auto qualifies = [&](TNtxTag* tag) {
@@ -113,7 +109,7 @@ bool TTableHandler::LocateByScan(const std::string& fields, const std::vector<st
     numbers.push_back(FieldNo(names[i]));
     SetFieldText(numbers.back(), i < values.size() ? values[i] : std::string());
     std::string text = FieldText(numbers.back());
-    wanted.push_back(case_insensitive ? Upper(text) : text);
+    wanted.push_back(case_insensitive ? AnsiUpperCase(text) : text);
   }
   std::copy(saved.begin(), saved.end(), record_buffer());
   const bool ahead = read_ahead_on_;
@@ -125,7 +121,7 @@ bool TTableHandler::LocateByScan(const std::string& fields, const std::vector<st
     found = true;
     for (size_t i = 0; i < numbers.size() && found; ++i) {
       std::string text = FieldText(numbers[i]);
-      if (case_insensitive) text = Upper(text);
+      if (case_insensitive) text = AnsiUpperCase(text);
       if (partial && i + 1 == numbers.size())
         found = text.compare(0, wanted[i].size(), wanted[i]) == 0;
       else

@@ -2,10 +2,10 @@
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
-#include <cctype>
 #include <filesystem>
 #include <optional>
 
+#include "engine/dbf/ansi_case.h"
 #include "engine/dbf/file_names.h"
 #include "engine/dbf/memo_file.h"
 #include "engine/dbf/pack_files.h"
@@ -54,9 +54,7 @@ void TTableHandler::IndexOn(const std::string& file_name, const std::string& tag
   const bool ahead = read_ahead_on_;
   SetReadAhead(true);
   const std::string full = IndexPath(file_name);
-  std::string ext = std::filesystem::path(full).extension().string();
-  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (ext != ".NTX") {
+  if (!AnsiSameText(std::filesystem::path(full).extension().string(), ".NTX")) {
     SetReadAhead(ahead);
     throw EXbError(XbErrorKind::kNotFound, fmt::format("File {} could not be found", full));
   }

@@ -148,6 +148,46 @@ TEST(TableHandler, LocateUsesATagOrScans) {
   EXPECT_FALSE(t.Locate("NAME", {"kiwi"}, 0, false, false));
 }
 
+// An accented name (Windows-1252 bytes: "Ch\xE2teau" is Château, "CH\xC2TEAU" its upper case)
+// folds the same way in the index key, the tag name, a case-insensitive locate, file and field
+// names.
+TEST(TableHandler, AccentedNamesFoldAlikeOnEveryPath) {
+  TempDir dir;
+  TDbfBuild build(dir.dir() + "wine");
+  build.AddField("NAME", 'C', 16, 0);
+  build.AddField("r\xE9gion", 'C', 10, 0);
+  build.Build();
+  auto t = OpenHandler(build.path());
+  for (const char* name : {"Margaux", "Ch\xE2teau"}) {
+    t->BlankRecord();
+    t->SetFieldText("NAME", name);
+    t->AppendRecord();
+  }
+  EXPECT_EQ(t->FieldNo("R\xC9GION"), 2);
+  EXPECT_EQ(t->FieldNo("r\xE9gion"), 2);
+
+  t->IndexOn(dir.dir() + "Ch\xE2teau.ntx", "", "UPPER(NAME)", "", false, true);
+  ASSERT_EQ(t->OpenIndexes("Ch\xE2teau.ntx", ""), 0);
+  EXPECT_EQ(t->TagByNumber(1)->TagName(), "CH\xC2TEAU");
+  EXPECT_EQ(t->OpenIndex("CH\xC2TEAU.NTX"), -1);  // the same file, already open
+  for (const char* tag : {"ch\xE2teau", "CH\xC2TEAU"}) {
+    SCOPED_TRACE(tag);
+    EXPECT_EQ(t->SeekInTag(tag, "CH\xC2TEAU"), 2u);
+    t->SetOrder(tag, false);
+    EXPECT_TRUE(t->Find("CH\xC2TEAU"));
+    EXPECT_EQ(t->recno(), 2u);
+  }
+
+  t->SetOrder("", false);
+  for (const char* wanted : {"CH\xC2TEAU", "ch\xE2teau"}) {
+    SCOPED_TRACE(wanted);
+    t->ReadRecord(1);
+    EXPECT_TRUE(t->Locate("NAME", {wanted}, 0, false, true));
+    EXPECT_EQ(t->recno(), 2u);
+  }
+  EXPECT_FALSE(t->Locate("NAME", {"CH\xC2TEAU"}, 0, false, false));
+}
+
 TEST(TableHandler, PackRebuildsAndReplacesTheTable) {
   TempDir dir;
   const std::string path = MakeTable(dir, "packme", true);
