@@ -35,7 +35,6 @@ class TServerSocket : public TPollClient {
   void Deactivate();
   bool Active() const { return listen_fd_ >= 0; }
   uint16_t Port() const { return port_; }
-  int ConnectionCount() const { return static_cast<int>(connections_.size()); }
 
   void OnPollEvents(uint32_t events) override;
 

@@ -67,8 +67,6 @@ class TRequestLines {
 
   // Bytes held: the text and the line index.
   size_t MemoryBytes() const { return text_.capacity() + ends_.capacity() * sizeof(uint32_t); }
-  // Bytes of text, the open line included.
-  size_t TextBytes() const { return text_.size(); }
 
   class const_iterator {
    public:

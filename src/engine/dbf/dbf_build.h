@@ -28,7 +28,6 @@ class TDbfBuild {
   void Build();
 
   const std::string& path() const { return path_; }
-  bool has_memo() const { return has_memo_; }
 
  private:
   struct Field {

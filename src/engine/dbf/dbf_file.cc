@@ -264,7 +264,7 @@ bool TDbfFile::ReadRecord(int64_t n) {
     }
   }
   const auto rec = static_cast<uint32_t>(n);
-  if (Read(record_.data(), record_length_, RecordOffset(rec)) != record_length_)
+  if (ReadRecordBytes(record_.data(), rec) != record_length_)
     throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
   recno_ = rec;
   bof_ = eof_ = false;
@@ -272,6 +272,13 @@ bool TDbfFile::ReadRecord(int64_t n) {
   RecordRead();
   KeepBeforeImage(rec);
   return true;
+}
+
+size_t TDbfFile::ReadRecordBytes(char* buffer, uint32_t n) {
+  if (!read_ahead_) return Read(buffer, record_length_, RecordOffset(n));
+  return read_ahead_->ReadRecord(
+      buffer, record_length_, RecordOffset(n),
+      [this](void* to, size_t count, uint64_t offset) { return Read(to, count, offset); });
 }
 
 void TDbfFile::KeepBeforeImage(uint32_t n) {
@@ -282,7 +289,7 @@ void TDbfFile::KeepBeforeImage(uint32_t n) {
 void TDbfFile::WriteRecord(uint32_t n) {
   if (n < 1 || n > record_count_) ThrowRecordNumber(n);
   if (before_recno_ != n) {
-    if (Read(before_.data(), record_length_, RecordOffset(n)) != record_length_)
+    if (ReadRecordBytes(before_.data(), n) != record_length_)
       throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
     before_recno_ = n;
   }
@@ -291,6 +298,7 @@ void TDbfFile::WriteRecord(uint32_t n) {
     BeforeRecordWrite(n);
     header_dirty_ = true;
     Write(record_.data(), record_length_, RecordOffset(n));
+    if (read_ahead_) read_ahead_->Written(record_.data(), record_length_, RecordOffset(n));
     written = true;
     recno_ = n;
     TouchHeader();
@@ -312,10 +320,10 @@ uint32_t TDbfFile::AppendRecord() {
     record_[0] = ' ';
     const uint32_t old_count = record_count_;
     const uint32_t n = old_count + 1;
-    if (lock_appended_) LockRecord(n);
     // The record (with the end-of-file byte) goes first: the count in the header only ever
     // names records that are completely in the file.
     Write(record_.data(), record_length_ + 1, RecordOffset(n));
+    if (read_ahead_) read_ahead_->Written(record_.data(), record_length_ + 1, RecordOffset(n));
     record_count_ = n;
     try {
       WriteHeader();

@@ -15,6 +15,7 @@
 
 #include "engine/dbf/disk_file.h"
 #include "engine/dbf/lock_protocol.h"
+#include "engine/dbf/record_read_ahead.h"
 
 namespace fidora {
 
@@ -62,7 +63,8 @@ class TDbfFile : public TDiskFile {
   // (not while this open holds the file lock: its own count is ahead of the file then).
   void RefreshHeader();
   // Reads record n into the record buffer, or a position kRec*. Returns false when nothing
-  // was read (empty table, previous of record 1 -> bof(), count + 1 -> eof()); raises
+  // was read (empty table; previous of record 1: read_before_first(); count + 1:
+  // read_past_last()); raises
   // "Record number %d is not in table %s" for other numbers out of range.
   bool ReadRecord(int64_t n);
   // Writes the record buffer as record n (1..record count).
@@ -94,7 +96,6 @@ class TDbfFile : public TDiskFile {
   // The memo file beside the table (".dbt"), opened on first use with the table's settings
   // (reading a memo through a const table opens it too).
   TMemoFile& Memo() const;
-  bool memo_open() const { return memo_ != nullptr; }
 
   uint8_t version() const { return header_[0]; }
   const uint8_t* header_bytes() const { return header_; }
@@ -110,8 +111,10 @@ class TDbfFile : public TDiskFile {
   std::string table_name() const;
 
   uint32_t recno() const { return recno_; }
-  bool bof() const { return bof_; }
-  bool eof() const { return eof_; }
+  // Whether the last ReadRecord asked for the record before the first or after the last (the
+  // physical file, unlike the handler's Bof/Eof, which follow its order and filter).
+  bool read_before_first() const { return bof_; }
+  bool read_past_last() const { return eof_; }
   // record_length() bytes, then 0x1A.
   char* record_buffer() { return record_.data(); }
   const char* record_buffer() const { return record_.data(); }
@@ -122,15 +125,11 @@ class TDbfFile : public TDiskFile {
   void set_modified(size_t n) {
     if (n < modified_.size()) modified_[n] = 1;
   }
-  bool header_dirty() const { return header_dirty_; }
   bool file_locked() const { return file_locked_; }
 
   uint32_t user_id() const { return user_id_; }
   void set_user_id(uint32_t id) { user_id_ = id; }
-  bool auto_flush() const { return auto_flush_; }
   void set_auto_flush(bool on) { auto_flush_ = on; }
-  bool lock_appended() const { return lock_appended_; }
-  void set_lock_appended(bool on) { lock_appended_ = on; }
 
  protected:
   // Handler hooks.
@@ -151,6 +150,11 @@ class TDbfFile : public TDiskFile {
   uint64_t RecordOffset(uint32_t n) const {
     return header_length_ + uint64_t{n - 1} * record_length_;
   }
+  // Record reads go through read_ahead from now on (nullptr: straight to the file); the
+  // caller keeps it alive while it is in use.
+  void UseReadAhead(TRecordReadAhead* read_ahead) { read_ahead_ = read_ahead; }
+  // Reads record n's bytes (record_length()) into buffer; returns how many were read.
+  size_t ReadRecordBytes(char* buffer, uint32_t n);
 
  private:
   void ReadHeaderAndFields();
@@ -176,7 +180,7 @@ class TDbfFile : public TDiskFile {
   TxLokProtocol protocol_ = TxLokProtocol::Default;
   uint32_t user_id_ = 0;
   bool auto_flush_ = false;
-  bool lock_appended_ = false;
+  TRecordReadAhead* read_ahead_ = nullptr;
   mutable std::unique_ptr<TMemoFile> memo_;
 };
 

@@ -27,8 +27,8 @@ class TxDbfTableAccess final : public TxTableAccess {
 
   std::int64_t RecNo() const override { return table_.recno(); }
   bool IsDeleted() const override { return table_.IsDeleted(); }
-  bool IsBof() const override { return table_.bof(); }
-  bool IsEof() const override { return table_.eof(); }
+  bool IsBof() const override { return table_.read_before_first(); }
+  bool IsEof() const override { return table_.read_past_last(); }
 
  private:
   TDbfFields& table_;

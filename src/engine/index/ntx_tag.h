@@ -108,7 +108,6 @@ class TNtxTag {
     header_dirty_ = true;
   }
   TIndexExpression* KeyExpr() { return key_compiled_.get(); }
-  TIndexExpression* ForExpr() { return for_compiled_.get(); }
   NtxHeader Header() const;
 
  private:

@@ -51,7 +51,7 @@ void TTableHandler::RefreshFilter() {
 // One physical pass over the visible records, evaluating the filter on each.
 void TTableHandler::BuildFilterSet() {
   const uint32_t was = position_valid_ ? recno() : 0;
-  const bool ahead = read_ahead_on_;
+  const bool ahead = read_ahead_.On();
   TNtxTag* master = master_;
   master_ = nullptr;
   SetReadAhead(true);

@@ -25,7 +25,9 @@ std::string Trim(const std::string& s) {
 }  // namespace
 
 TTableHandler::TTableHandler(const std::string& path, bool shared, bool read_write, FileIo& io)
-    : TDbfFields(path, shared, read_write, io), access_(*this), index_view_(*this) {}
+    : TDbfFields(path, shared, read_write, io), access_(*this), index_view_(*this) {
+  UseReadAhead(&read_ahead_);
+}
 
 TTableHandler::~TTableHandler() {
   try {
@@ -38,8 +40,7 @@ void TTableHandler::Open() {
   TDbfFields::Open();
   link_ = std::make_unique<TxExpUserLink>(access_, table_name(), io());
   at_end_ = at_begin_ = false;
-  read_ahead_on_ = false;
-  ahead_size_ = 0;
+  read_ahead_.SetOn(false);
 }
 
 void TTableHandler::Close() {
@@ -47,8 +48,7 @@ void TTableHandler::Close() {
   filter_.reset();
   filter_set_.Clear();
   filter_on_ = false;
-  ahead_size_ = 0;
-  read_ahead_on_ = false;
+  read_ahead_.SetOn(false);
   TDbfFields::Close();
   link_.reset();
 }
@@ -314,40 +314,7 @@ void TTableHandler::AllowReadAhead(bool allowed) {
 }
 
 void TTableHandler::SetReadAhead(bool on) {
-  read_ahead_on_ = on && read_ahead_allowed_;
-  ahead_size_ = 0;
-}
-
-size_t TTableHandler::Read(void* buffer, size_t count, uint64_t offset) {
-  const uint32_t rec_len = record_length();
-  const bool record_read =
-      read_ahead_on_ && rec_len > 0 && count == rec_len && offset >= header_length();
-  if (!record_read) return TDbfFields::Read(buffer, count, offset);
-  if (offset < ahead_start_ || offset + count > ahead_start_ + ahead_size_) {
-    // Refill from the requested record: as many whole records as fit.
-    const size_t records = std::max<size_t>(1, kReadAheadBytes / rec_len);
-    ahead_.resize(records * rec_len);
-    ahead_start_ = offset;
-    ahead_size_ = TDbfFields::Read(ahead_.data(), ahead_.size(), offset);
-    ahead_size_ -= ahead_size_ % rec_len;
-    if (count > ahead_size_) {
-      ahead_size_ = 0;
-      return TDbfFields::Read(buffer, count, offset);
-    }
-  }
-  std::memcpy(buffer, ahead_.data() + (offset - ahead_start_), count);
-  return count;
-}
-
-void TTableHandler::Write(const void* buffer, size_t count, uint64_t offset) {
-  TDbfFields::Write(buffer, count, offset);
-  if (ahead_size_ == 0) return;
-  // Keep the buffered range equal to the file.
-  const uint64_t begin = std::max(offset, ahead_start_);
-  const uint64_t end = std::min(offset + count, ahead_start_ + ahead_size_);
-  if (begin < end)
-    std::memcpy(ahead_.data() + (begin - ahead_start_),
-                static_cast<const char*>(buffer) + (begin - offset), end - begin);
+  read_ahead_.SetOn(on && read_ahead_allowed_);
 }
 
 void TTableHandler::RequireExclusive(const char* operation) const {

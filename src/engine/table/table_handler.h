@@ -26,7 +26,6 @@ namespace fidora {
 class TTableHandler : public TDbfFields {
  public:
   static constexpr int kIndexSlots = 63;
-  static constexpr size_t kReadAheadBytes = 32768;
   enum class State { kNormal, kBuilding };
 
   // The table, its memo and index files and the copies a pack makes all go through io, which
@@ -83,12 +82,10 @@ class TTableHandler : public TDbfFields {
   bool Eof() const { return at_end_; }
   bool Bof() const { return at_begin_; }
   bool Found() const { return found_; }
-  bool NotInOrder() const { return not_in_order_; }
   void set_exact(bool on) { exact_ = on; }
   bool exact() const { return exact_; }
   void set_near(bool on) { near_ = on; }
   void set_use_deleted(bool on) { use_deleted_ = on; }
-  bool use_deleted() const { return use_deleted_; }
 
   // ---- filter ----
   // Compiles the filter and builds its record set; "Filter expression must return boolean
@@ -151,7 +148,6 @@ class TTableHandler : public TDbfFields {
   // Expression and index views of this table.
   TxExpUserLink& Link() { return *link_; }
   TTableIndexView& IndexView() { return index_view_; }
-  bool EvaluatingBeforeImage() const { return before_image_mode_; }
   // Runs f with the before-image of the written record in the record buffer.
   template <class F>
   auto WithBeforeImage(F&& f);
@@ -166,8 +162,6 @@ class TTableHandler : public TDbfFields {
   void BeforeRecordWrite(uint32_t n) override;
   void RecordWriteFailed(bool record_written) override;
   bool IndexInFirstSlot() const override { return slots_[0] != nullptr; }
-  size_t Read(void* buffer, size_t count, uint64_t offset) override;
-  void Write(const void* buffer, size_t count, uint64_t offset) override;
   // Whether the current record passes the filter (slot 58).
   virtual bool RecordVisible();
 
@@ -205,18 +199,16 @@ class TTableHandler : public TDbfFields {
   std::string master_name_;
 
   bool at_end_ = false, at_begin_ = false, found_ = false;
-  bool exact_ = false, near_ = false, position_valid_ = false, not_in_order_ = false;
+  bool exact_ = false, near_ = false, position_valid_ = false;
   bool use_deleted_ = false;
   bool lock_indexes_ = false;
   State state_ = State::kNormal;
   bool in_write_notice_ = false;
   bool before_image_mode_ = false;
 
-  // Read-ahead: whole records from first_record_ on.
-  bool read_ahead_allowed_ = true, read_ahead_on_ = false;
-  std::vector<char> ahead_;
-  uint64_t ahead_start_ = 0;
-  size_t ahead_size_ = 0;
+  // Read-ahead while records are read in record order, where allowed.
+  bool read_ahead_allowed_ = true;
+  TRecordReadAhead read_ahead_;
 
   // Filter.
   std::string filter_text_;
@@ -245,7 +237,7 @@ auto TTableHandler::WithBeforeImage(F&& f) {
 template <class F>
 auto TTableHandler::WithRecordInBuffer(uint32_t n, F&& f) {
   std::vector<char> saved(record_buffer(), record_buffer() + record_length());
-  if (Read(record_buffer(), record_length(), RecordOffset(n)) != record_length()) {
+  if (ReadRecordBytes(record_buffer(), n) != record_length()) {
     std::copy(saved.begin(), saved.end(), record_buffer());
     ThrowShortRead();
   }

@@ -112,7 +112,7 @@ bool TTableHandler::LocateByScan(const std::string& fields, const std::vector<st
     wanted.push_back(case_insensitive ? AnsiUpperCase(text) : text);
   }
   std::copy(saved.begin(), saved.end(), record_buffer());
-  const bool ahead = read_ahead_on_;
+  const bool ahead = read_ahead_.On();
   if (!master_) SetReadAhead(true);
   bool ok = start_record > 0 ? ReadRecord(start_record) && (ReadRecord(kRecNext), !at_end_)
                              : ReadRecord(kRecFirst);
@@ -129,7 +129,7 @@ bool TTableHandler::LocateByScan(const std::string& fields, const std::vector<st
     }
     if (found) break;
   }
-  read_ahead_on_ = ahead;
+  read_ahead_.SetOn(ahead);
   return found;
 }
 

@@ -51,7 +51,7 @@ void TTableHandler::IndexOn(const std::string& file_name, const std::string& tag
                             bool ascending) {
   (void)tag_name;  // an NTX file's tag is its base name
   CloseIndexes();
-  const bool ahead = read_ahead_on_;
+  const bool ahead = read_ahead_.On();
   SetReadAhead(true);
   const std::string full = IndexPath(file_name);
   if (!AnsiSameText(std::filesystem::path(full).extension().string(), ".NTX")) {
@@ -96,7 +96,7 @@ void TTableHandler::Reindex() {
   const std::string name = master_name_;
   SetOrder("", true);
   {
-    const bool ahead = read_ahead_on_;
+    const bool ahead = read_ahead_.On();
     SetReadAhead(true);
     BuildingState building(state_, [this, ahead] { SetReadAhead(ahead); });
     // A rebuild that failed left the old file in place (or none): it may be tried again.
@@ -163,7 +163,7 @@ void TTableHandler::CopyFile(const std::string& target) {
     throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
   TCopyTarget out(io(), WithDefaultExtension(target, ".dbf"), std::move(header),
                   HasMemoFields(field_defs()));
-  const bool ahead = read_ahead_on_;
+  const bool ahead = read_ahead_.On();
   SetReadAhead(true);
   for (bool ok = ReadRecord(kRecFirst); ok; ok = ReadRecord(kRecNext)) {
     StatusNotice(6, recno(), 0);
@@ -193,7 +193,7 @@ void TTableHandler::CopyMemoTexts(TMemoFile& memo, std::vector<char>& rec) {
 void TTableHandler::Pack() {
   RequireExclusive("Pack");
   const std::string master = master_name_;
-  const bool ahead = read_ahead_on_, filter_was = filter_on_, deleted_visible = use_deleted_;
+  const bool ahead = read_ahead_.On(), filter_was = filter_on_, deleted_visible = use_deleted_;
   SetOrder("", true);
   filter_on_ = false;
   use_deleted_ = false;
@@ -231,7 +231,7 @@ void TTableHandler::Pack() {
   StatusNotice(0, 0, 0);
   master_name_ = master;
   Reindex();
-  read_ahead_on_ = ahead && read_ahead_allowed_;
+  read_ahead_.SetOn(ahead && read_ahead_allowed_);
   filter_on_ = filter_was;
   use_deleted_ = deleted_visible;
   if (filter_) RefreshFilter();
@@ -305,7 +305,7 @@ void TTableHandler::Zap() {
   }
   TDbfFields::Open();
   TDbfFields::SetLockProtocol(protocol);
-  ahead_size_ = 0;
+  read_ahead_.Drop();
   filter_set_.Clear();
   Reindex();  // ends on the first record
 }

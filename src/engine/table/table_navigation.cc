@@ -82,12 +82,11 @@ bool TTableHandler::ReadRecord(int64_t n) {
     position_valid_ = false;
     return false;
   }
-  not_in_order_ = false;
   IndexLock lock(*this);
   if (state_ != State::kNormal) {
     const bool ok = TDbfFile::ReadRecord(n);
-    at_end_ = !ok && !TDbfFile::bof();
-    at_begin_ = TDbfFile::bof();
+    at_end_ = !ok && !TDbfFile::read_before_first();
+    at_begin_ = TDbfFile::read_before_first();
     return ok;
   }
   at_end_ = at_begin_ = false;
@@ -98,7 +97,7 @@ bool TTableHandler::ReadRecord(int64_t n) {
     if (code > 0) {
       // A record asked for by number is read from the file: it is read that way before an
       // edit, and a buffered copy may predate another program's change to it.
-      if (shared()) ahead_size_ = 0;
+      if (shared()) read_ahead_.Drop();
       target = static_cast<uint32_t>(code);
     } else if (master_) {
       target = StepTag(code);
@@ -106,8 +105,8 @@ bool TTableHandler::ReadRecord(int64_t n) {
       target = StepFilterSet(code);
     } else {
       if (!TDbfFile::ReadRecord(code)) {
-        at_begin_ = TDbfFile::bof();
-        at_end_ = !at_begin_ || TDbfFile::eof();
+        at_begin_ = TDbfFile::read_before_first();
+        at_end_ = !at_begin_ || TDbfFile::read_past_last();
         break;
       }
       target = recno();
@@ -127,7 +126,7 @@ bool TTableHandler::ReadRecord(int64_t n) {
   }
   position_valid_ = !at_end_ && !at_begin_;
   if (master_ && position_valid_ && master_->CurrentRecno() != recno())
-    not_in_order_ = master_->SyncRecord(recno()) != recno();
+    master_->SyncRecord(recno());
   return position_valid_;
 }
 

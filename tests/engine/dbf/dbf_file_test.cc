@@ -62,18 +62,18 @@ TEST(DbfFile, RelativeCodesWalkPhysicalOrder) {
   ASSERT_TRUE(t.ReadRecord(kRecLast));
   EXPECT_EQ(t.FieldText("CODE"), "C3");
   EXPECT_FALSE(t.ReadRecord(kRecNext));
-  EXPECT_TRUE(t.eof());
+  EXPECT_TRUE(t.read_past_last());
   EXPECT_EQ(t.recno(), 3u);
   ASSERT_TRUE(t.ReadRecord(kRecSame));
   ASSERT_TRUE(t.ReadRecord(kRecPrevious));
   EXPECT_EQ(t.recno(), 2u);
-  EXPECT_FALSE(t.eof());
+  EXPECT_FALSE(t.read_past_last());
   ASSERT_TRUE(t.ReadRecord(1));
   EXPECT_FALSE(t.ReadRecord(kRecPrevious));
-  EXPECT_TRUE(t.bof());
+  EXPECT_TRUE(t.read_before_first());
   EXPECT_EQ(t.recno(), 1u);
   EXPECT_FALSE(t.ReadRecord(4));
-  EXPECT_TRUE(t.eof());
+  EXPECT_TRUE(t.read_past_last());
   EXPECT_EQ(ErrorOf([&] { t.ReadRecord(5); }), "Record number 5 is not in table " + t.path());
   EXPECT_EQ(ErrorOf([&] { t.ReadRecord(0); }), "Record number 0 is not in table " + t.path());
   EXPECT_EQ(ErrorOf([&] { t.WriteRecord(4); }), "Record number 4 is not in table " + t.path());
@@ -84,8 +84,8 @@ TEST(DbfFile, EmptyTableIsAtBothEnds) {
   TDbfFields t(MakeTable(dir, 0), true, true);
   t.Open();
   EXPECT_FALSE(t.ReadRecord(kRecFirst));
-  EXPECT_TRUE(t.bof());
-  EXPECT_TRUE(t.eof());
+  EXPECT_TRUE(t.read_before_first());
+  EXPECT_TRUE(t.read_past_last());
 }
 
 TEST(DbfFile, SharedOpenSeesAnotherOpensAppendAfterRefresh) {

@@ -1,0 +1,34 @@
+#include "engine/dbf/record_read_ahead.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fidora {
+
+size_t TRecordReadAhead::ReadRecord(void* buffer, uint32_t length, uint64_t offset,
+                                    const TFileRead& read) {
+  if (!on_ || length == 0) return read(buffer, length, offset);
+  if (offset < start_ || offset + length > start_ + size_) {
+    block_.resize(std::max<size_t>(1, kBlockBytes / length) * length);
+    start_ = offset;
+    size_ = read(block_.data(), block_.size(), offset);
+    size_ -= size_ % length;
+    if (length > size_) {
+      size_ = 0;
+      return read(buffer, length, offset);
+    }
+  }
+  std::memcpy(buffer, block_.data() + (offset - start_), length);
+  return length;
+}
+
+void TRecordReadAhead::Written(const void* buffer, size_t count, uint64_t offset) {
+  if (size_ == 0) return;
+  const uint64_t begin = std::max(offset, start_);
+  const uint64_t end = std::min(offset + count, start_ + size_);
+  if (begin < end)
+    std::memcpy(block_.data() + (begin - start_), static_cast<const char*>(buffer) + (begin - offset),
+                end - begin);
+}
+
+}  // namespace fidora
