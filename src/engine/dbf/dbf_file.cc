@@ -123,7 +123,7 @@ void TDbfFile::ReadHeaderAndFields() {
     throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Table Header for %s is invalid", path()));
   std::vector<uint8_t> block(header_length_ - kHeaderSize - 1);
   if (got >= header_length_ - 1u)
-    std::memcpy(block.data(), start.data() + kHeaderSize, block.size());
+    std::copy_n(start.begin() + kHeaderSize, block.size(), block.begin());
   else if (Read(block.data(), block.size(), kHeaderSize) != block.size())
     throw EXbError(XbErrorKind::kCorrupted, fmt::sprintf("Error on Read of file %s", path()));
   ParseFields(block);
