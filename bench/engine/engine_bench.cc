@@ -130,6 +130,15 @@ std::string ShopperNumber(uint32_t shopper) {
   return fmt::format("{:<16}", fmt::format("S{:07d}", shopper));
 }
 
+// Changes one field of the current record the way a terminal does: record lock, write, unlock.
+void WriteUnderRecordLock(TTableHandler& t, const char* field, const std::string& text) {
+  const uint32_t n = t.recno();
+  if (!t.LockRecord(n)) throw std::runtime_error("record lock refused");
+  t.SetFieldText(field, text);
+  t.WriteRecord(n);
+  t.Unlock();
+}
+
 // ACCOUNTNUM C16, SALEDATE D, PRODCODE C13, GROUP N3, DESCRIPTIO C30, DOCKET C10,
 // AMOUNT N12.2, QTY N6: 99 bytes with the deletion flag.
 std::string MakeTable(const Options& o) {
@@ -286,11 +295,7 @@ void Run(const Options& o) {
     auto t = OpenShared(table, io, "TRACKLOG.NTX");
     BenchLoop(o, name, io, [&] {
       if (!t->Find(any_shopper())) throw std::runtime_error("a shopper was not found");
-      const uint32_t n = t->recno();
-      if (!t->LockRecord(n)) throw std::runtime_error("record lock refused");
-      t->SetFieldText("QTY", std::to_string(1 + rng() % 9));
-      t->WriteRecord(n);
-      t->Unlock();
+      WriteUnderRecordLock(*t, "QTY", std::to_string(1 + rng() % 9));
     });
   }
   name = "the same changing the key, 2 indexes";
@@ -301,11 +306,7 @@ void Run(const Options& o) {
       t->set_near(true);
       t->Find(any_shopper());
       if (t->Eof()) t->ReadRecord(kRecFirst);
-      const uint32_t n = t->recno();
-      if (!t->LockRecord(n)) throw std::runtime_error("record lock refused");
-      t->SetFieldText("ACCOUNTNUM", any_shopper());
-      t->WriteRecord(n);
-      t->Unlock();
+      WriteUnderRecordLock(*t, "ACCOUNTNUM", any_shopper());
     });
   }
   name = "append with flush, 2 indexes";
