@@ -59,6 +59,9 @@ class CallCountingIo : public FileIoWrapper {
   int FileSize(int fd, int64_t* size) override {
     return Hit() ? Failed() : target().FileSize(fd, size);
   }
+  int OpenFileStamp(int fd, FileStamp* stamp) override {
+    return Hit() ? Failed() : target().OpenFileStamp(fd, stamp);
+  }
   int LockRange(int fd, short type, int64_t offset, int64_t length) override {
     return Hit() ? Failed() : target().LockRange(fd, type, offset, length);
   }

@@ -133,6 +133,10 @@ void TDiskFile::SyncDirectory() {
     throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error on Flush for file %s", path_));
 }
 
+bool TDiskFile::Stamp(FileStamp* stamp) const {
+  return !closed_ && io_.OpenFileStamp(fd_, stamp) == 0;
+}
+
 bool TDiskFile::TryExclusiveUse() {
   if (!shared_) return true;
   if (closed_) return false;

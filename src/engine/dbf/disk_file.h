@@ -71,6 +71,8 @@ class TDiskFile {
   // Makes the entries of the file's directory durable (after a rename or a create);
   // "Error on Flush for file %s" on failure.
   void SyncDirectory();
+  // The open file's identity, change times and size; false when closed or unknown.
+  bool Stamp(FileStamp* stamp) const;
 
   // Locks taken at the operating system outside the nesting count (header, memo and index
   // locks). On an exclusive file they succeed without a call. TryOsLock makes one attempt;

@@ -12,9 +12,18 @@
 #include <thread>
 
 #include "engine/dbf/file_name_cache.h"
+#include "engine/dbf/file_page_cache.h"
 
 namespace fidora {
 namespace {
+
+void StampOf(const struct stat& st, FileStamp* stamp) {
+  stamp->device = st.st_dev;
+  stamp->inode = st.st_ino;
+  stamp->modified_ns = int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
+  stamp->changed_ns = int64_t{st.st_ctim.tv_sec} * 1'000'000'000 + st.st_ctim.tv_nsec;
+  stamp->size = st.st_size;
+}
 
 class PosixFileIo final : public FileIo {
  public:
@@ -68,14 +77,24 @@ class PosixFileIo final : public FileIo {
     if (::fstat(fd, &open_file) != 0 || ::stat(path.c_str(), &named) != 0) return false;
     return open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
   }
+  int OpenFileStamp(int fd, FileStamp* stamp) override {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return -1;
+    StampOf(st, stamp);
+    return 0;
+  }
   bool Exists(const std::string& path) override {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
   }
   int Rename(const std::string& from, const std::string& to) override {
+    ForgetPagesOf(to);
     return ::rename(from.c_str(), to.c_str());
   }
-  int Unlink(const std::string& path) override { return ::unlink(path.c_str()); }
+  int Unlink(const std::string& path) override {
+    ForgetPagesOf(path);
+    return ::unlink(path.c_str());
+  }
   int ListDirectory(const std::string& dir, std::vector<std::string>* names) override {
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.empty() ? "/" : dir.c_str()), ::closedir);
     if (!d) return -1;
@@ -106,20 +125,25 @@ class PosixFileIo final : public FileIo {
   int DirectoryStamp(const std::string& path, FileStamp* stamp) override {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return -1;
-    stamp->device = st.st_dev;
-    stamp->inode = st.st_ino;
-    stamp->modified_ns = int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
-    stamp->changed_ns = int64_t{st.st_ctim.tv_sec} * 1'000'000'000 + st.st_ctim.tv_nsec;
+    StampOf(st, stamp);
     return 0;
   }
   TFileNameCache* NameCache() override { return &names_; }
+  TFilePageCache* PageCache() override { return &pages_; }
   void SleepFor(std::chrono::milliseconds duration) override {
     std::this_thread::sleep_for(duration);
   }
   std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
 
  private:
+  // A file that loses its name may lose its inode too, which a new file can then be given.
+  void ForgetPagesOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) pages_.ForgetIdentity(st.st_dev, st.st_ino);
+  }
+
   TFileNameCache names_;
+  TFilePageCache pages_;
 };
 
 }  // namespace

@@ -18,14 +18,16 @@
 namespace fidora {
 
 class TFileNameCache;
+class TFilePageCache;
 
-// What tells whether a directory's list of names may have changed: its identity and the
-// times of its last change (file_name_cache.h).
+// What tells whether a file or a directory may have changed: its identity, the times of its
+// last change and its size (file_name_cache.h, file_page_cache.h).
 struct FileStamp {
   uint64_t device = 0;
   uint64_t inode = 0;
   int64_t modified_ns = 0;
   int64_t changed_ns = 0;
+  int64_t size = 0;
   int64_t LastChangeNs() const { return modified_ns > changed_ns ? modified_ns : changed_ns; }
   bool operator==(const FileStamp&) const = default;
 };
@@ -50,6 +52,12 @@ class FileIo {
   virtual int Flock(int fd, int operation) = 0;
   // True when path still names the file open at fd (it was not replaced or removed).
   virtual bool SameFile(int fd, const std::string& path) = 0;
+  // The stamp of the open file (fstat); -1 with errno when there is none.
+  virtual int OpenFileStamp(int fd, FileStamp* stamp) {
+    (void)fd;
+    (void)stamp;
+    return -1;
+  }
 
   // ---- names and directories ----
   // Whether something exists under the name (symbolic links followed).
@@ -71,6 +79,9 @@ class FileIo {
   // The cache of names resolved without regard to case kept with these calls, or nullptr
   // when every resolution looks at the directories (file_names.h).
   virtual TFileNameCache* NameCache() { return nullptr; }
+  // The pages of index files kept in memory across opens, or nullptr when each open keeps
+  // its own (file_page_cache.h).
+  virtual TFilePageCache* PageCache() { return nullptr; }
 
   // ---- time ----
   virtual void SleepFor(std::chrono::milliseconds duration) = 0;
@@ -105,6 +116,7 @@ class FileIoWrapper : public FileIo {
   }
   int Flock(int fd, int operation) override { return target_.Flock(fd, operation); }
   bool SameFile(int fd, const std::string& path) override { return target_.SameFile(fd, path); }
+  int OpenFileStamp(int fd, FileStamp* stamp) override { return target_.OpenFileStamp(fd, stamp); }
   bool Exists(const std::string& path) override { return target_.Exists(path); }
   int Rename(const std::string& from, const std::string& to) override {
     return target_.Rename(from, to);
@@ -119,6 +131,7 @@ class FileIoWrapper : public FileIo {
     return target_.DirectoryStamp(path, stamp);
   }
   TFileNameCache* NameCache() override { return target_.NameCache(); }
+  TFilePageCache* PageCache() override { return target_.PageCache(); }
   void SleepFor(std::chrono::milliseconds duration) override { target_.SleepFor(duration); }
   std::chrono::system_clock::time_point Now() override { return target_.Now(); }
 
