@@ -30,6 +30,8 @@ class TIndexDiskStorage : public TIndexStorage {
   }
   void Unlock(uint64_t offset, uint64_t length) override { file_.OsUnlock({offset, length}); }
   void Pause(std::chrono::milliseconds interval) override { file_.io().SleepFor(interval); }
+  TFilePageCache* PageCache() override { return file_.io().PageCache(); }
+  bool Stamp(FileStamp* stamp) override { return file_.Stamp(stamp); }
 
   TDiskFile& file() { return file_; }
 

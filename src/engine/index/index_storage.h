@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/dbf/file_io.h"
+
 namespace fidora {
+
+class TFilePageCache;
 
 class TIndexStorage {
  public:
@@ -27,6 +31,13 @@ class TIndexStorage {
   virtual void Unlock(uint64_t offset, uint64_t length) = 0;
   // Waits between two lock attempts.
   virtual void Pause(std::chrono::milliseconds interval) = 0;
+  // Where pages of files on disk are kept across opens (nullptr: each open keeps its own),
+  // and the file's identity, change times and size (false when it has none).
+  virtual TFilePageCache* PageCache() { return nullptr; }
+  virtual bool Stamp(FileStamp* stamp) {
+    (void)stamp;
+    return false;
+  }
 };
 
 // An index file held in memory (tests, scratch builds). Never shared.

@@ -27,6 +27,37 @@ TNtxFile::TNtxFile(TIndexTable& table, std::unique_ptr<TIndexStorage> storage,
 
 TNtxFile::~TNtxFile() {
   tag_.reset();  // writes what the order still holds
+  if (!cached_) return;
+  // The stamp the next open compares with: any change by another program since shows in it.
+  FileStamp stamp;
+  cached_->closed_known = has_identity_ && storage_->Stamp(&stamp);
+  if (cached_->closed_known) cached_->closed = stamp;
+  cache_->Detach(cached_);
+}
+
+void TNtxFile::AttachCache(bool fresh) {
+  FileStamp stamp;
+  cache_ = storage_->PageCache();
+  has_identity_ = cache_ != nullptr && storage_->Stamp(&stamp);
+  if (!has_identity_) {
+    own_cache_ = std::make_unique<TFilePageCache>(kOwnCacheBudget);
+    cache_ = own_cache_.get();
+    cached_ = cache_->AttachPrivate();
+    return;
+  }
+  cached_ = cache_->Attach(stamp.device, stamp.inode);
+  // With another open of the file in this process the record is current; otherwise its pages
+  // are of the file as the last open left it.
+  const bool alone = cached_->opens == 1;
+  if (fresh || (alone && !(cached_->closed_known && cached_->closed == stamp)))
+    cache_->Forget(*cached_);
+  if (fresh) return;
+  CheckCachedState(version_, tag_->Root());
+  // The stamp was taken after the header was read: pages appended meanwhile step the counter.
+  next_page_ = static_cast<uint32_t>((static_cast<uint64_t>(stamp.size) + kNtxPageSize - 1) /
+                                     kNtxPageSize * kNtxPageSize);
+  next_page_known_ = true;
+  end_version_ = version_;
 }
 
 std::unique_ptr<TNtxFile> TNtxFile::Open(TIndexTable& table, std::unique_ptr<TIndexStorage> storage,
@@ -35,6 +66,7 @@ std::unique_ptr<TNtxFile> TNtxFile::Open(TIndexTable& table, std::unique_ptr<TIn
   file->SetLockProtocol(protocol);
   file->LoadHeaderSettled();
   file->next_page_known_ = false;
+  file->AttachCache(false);
   return file;
 }
 
@@ -61,6 +93,7 @@ std::unique_ptr<TNtxFile> TNtxFile::Create(TIndexTable& table,
                                            const std::string& key_expr, const std::string& for_expr,
                                            bool unique, bool ascending) {
   std::unique_ptr<TNtxFile> file(new TNtxFile(table, std::move(storage), file_name));
+  file->AttachCache(true);
   file->Truncate(0);
   file->next_page_ = 0;
   file->next_page_known_ = true;
@@ -84,20 +117,16 @@ std::string TNtxFile::CorruptedMessage() const {
 }
 
 void TNtxFile::ReadPage(uint32_t offset, uint8_t* page) {
-  const bool cacheable = offset != 0 && (cache_state_known_ || !storage_->Shared());
-  if (cacheable) {
-    const auto hit = page_cache_.find(offset);
-    if (hit != page_cache_.end()) {
-      std::copy(hit->second.begin(), hit->second.end(), page);
-      return;
-    }
-  }
+  const bool cacheable =
+      cached_ != nullptr && offset != 0 && (cached_->content_known || !storage_->Shared());
+  if (cacheable && cache_->Find(*cached_, offset, page)) return;
   if (storage_->Read(offset, page, kNtxPageSize) != kNtxPageSize)
     throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
-  if (!cacheable) return;
-  // Full: start again; the few pages near the root come back at once.
-  if (page_cache_.size() >= kMaxCachedPages) page_cache_.clear();
-  page_cache_[offset].assign(page, page + kNtxPageSize);
+  if (offset == 0) {
+    SawFileState(GetU16(page + 2), GetU32(page + 4));
+    return;
+  }
+  if (cacheable) cache_->Store(*cached_, offset, page);
 }
 
 void TNtxFile::WritePage(uint32_t offset, const uint8_t* page) {
@@ -105,30 +134,52 @@ void TNtxFile::WritePage(uint32_t offset, const uint8_t* page) {
   if (changing_keys_ && offset != 0 && !mark_on_disk_) WriteMark();
   // A page this process has read stays cached with its new bytes; a failed write leaves no
   // stale copy. Pages only written (a build) are not kept.
-  const bool was_cached = offset != 0 && page_cache_.erase(offset) > 0;
+  const bool was_cached = cached_ != nullptr && offset != 0 && cache_->Erase(*cached_, offset);
   storage_->Write(offset, page, kNtxPageSize);
   if (offset == 0) {
-    // The header carries the root: the state this process writes is the one the cache holds.
-    const NtxHeader header = NtxHeader::Decode(page);
-    cache_version_ = header.version;
-    cache_root_ = header.root;
-    cache_state_known_ = header.root != 0;
+    WroteFileState(GetU16(page + 2), GetU32(page + 4));
     return;
   }
-  if (was_cached) page_cache_[offset].assign(page, page + kNtxPageSize);
+  if (was_cached) cache_->Store(*cached_, offset, page);
+}
+
+void TNtxFile::SawFileState(uint16_t version, uint32_t root) {
+  if (lock_depth_ > 0) {
+    hold_known_ = true;
+    hold_version_ = version;
+    hold_root_ = root;
+  }
+  CheckCachedState(version, root);
 }
 
 void TNtxFile::CheckCachedState(uint16_t version, uint32_t root) {
-  if (cache_state_known_ && version == cache_version_ && root == cache_root_) return;
-  page_cache_.clear();
-  cache_version_ = version;
-  cache_root_ = root;
-  cache_state_known_ = root != 0;
+  if (!cached_) return;
+  const uint64_t tag = uint64_t{version} << 32 | root;
+  if (cached_->content_known && cached_->content_tag == tag) return;
+  cache_->Forget(*cached_);
+  cached_->content_known = root != 0;
+  cached_->content_tag = tag;
+}
+
+void TNtxFile::WroteFileState(uint16_t version, uint32_t root) {
+  if (lock_depth_ > 0) {
+    hold_known_ = true;
+    hold_version_ = version;
+    hold_root_ = root;
+  }
+  if (!cached_) return;
+  // While this process changes keys the mark hides the root, but the pages stay its own.
+  if (root == 0 && (changing_keys_ || begun_) && !invalid_) root = tag_->Root();
+  if (root == 0) {
+    cache_->Forget(*cached_);
+    return;
+  }
+  cached_->content_known = true;
+  cached_->content_tag = uint64_t{version} << 32 | root;
 }
 
 void TNtxFile::DropCache() {
-  page_cache_.clear();
-  cache_state_known_ = false;
+  if (cached_) cache_->Forget(*cached_);
 }
 
 void TNtxFile::WriteMark() {
@@ -150,12 +201,17 @@ uint32_t TNtxFile::AllocPage() {
 }
 
 void TNtxFile::ReadFileState(uint16_t* version, uint32_t* root) {
+  if (lock_depth_ > 0 && hold_known_) {
+    *version = hold_version_;
+    *root = hold_root_;
+    return;
+  }
   uint8_t bytes[8] = {};
   if (storage_->Read(0, bytes, sizeof bytes) != sizeof bytes)
     throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
   *version = GetU16(bytes + 2);
   *root = GetU32(bytes + 4);
-  CheckCachedState(*version, *root);
+  SawFileState(*version, *root);
 }
 
 uint16_t TNtxFile::ReadFileVersion() {
@@ -170,27 +226,30 @@ bool TNtxFile::IndexChanged() {
   return ReadFileVersion() != version_;
 }
 
-void TNtxFile::AdoptFileVersion() {
+uint32_t TNtxFile::AdoptFileVersion() {
   if (invalid_) throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
   // During a change the counter is this process's own step, which may not be written yet.
-  if (!storage_->Shared() || changing_keys_ || begun_) return;
+  if (!storage_->Shared() || changing_keys_ || begun_) return 0;
   uint32_t root = 0;
   ReadFileState(&version_, &root);
   // The mark of a program that stopped while it changed keys (or of a pack).
   if (root == 0) throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
+  return root;
 }
 
 // Steps from the counter in the file (the lock is held), so that every program that knew an
-// earlier state sees a different value, whoever wrote last. The end of the file is found now
-// too (another program may have appended pages), so that inside a mark nothing but page reads
-// and writes happens.
+// earlier state sees a different value, whoever wrote last. Pages are appended only by a
+// change of keys, which steps the counter: while it is the one at which this process last
+// knew the end of the file, that end holds; otherwise it is found now (another program
+// appended pages), so that inside a mark nothing but page reads and writes happens.
 void TNtxFile::StepVersion() {
   AdoptFileVersion();
+  if (version_ != end_version_) next_page_known_ = false;
   if (version_ > 0x7FFE) version_ = 0;
   ++version_;
-  next_page_known_ = false;
   AllocPage();
   next_page_ -= kNtxPageSize;
+  end_version_ = version_;
 }
 
 void TNtxFile::BeginChange() {
@@ -278,6 +337,7 @@ void TNtxFile::ZapIndex() {
   next_page_ = kNtxPageSize;
   next_page_known_ = true;
   version_ = 1;
+  end_version_ = version_;
   tag_->MarkHeaderDirty();
   tag_->StoreHeader();
   const std::vector<uint8_t> empty = EncodeNtxPage(0, {}, tag_->KeySize(), tag_->MaxItems());
@@ -296,6 +356,7 @@ void TNtxFile::RebuildIndex() {
 
 void TNtxFile::Truncate(uint64_t length) {
   DropCache();
+  hold_known_ = false;
   storage_->Truncate(length);
   // Cutting a shared file takes and releases the full lock, which on this system's byte-range
   // locks also releases the index lock byte: take it again when it was held.
@@ -315,6 +376,7 @@ void TNtxFile::LockIndex() {
       [this](std::chrono::milliseconds pause) { storage_->Pause(pause); });
   if (locked) {
     lock_depth_ = 1;
+    hold_known_ = false;
     return;
   }
   throw EXbError(XbErrorKind::kLock, fmt::format("Can not Lock file {}", file_name_));
@@ -322,7 +384,9 @@ void TNtxFile::LockIndex() {
 
 void TNtxFile::UnlockIndex() {
   if (!storage_->Shared() || lock_depth_ == 0) return;
-  if (--lock_depth_ == 0) storage_->Unlock(lock_range_.offset, lock_range_.length);
+  if (--lock_depth_ > 0) return;
+  hold_known_ = false;
+  storage_->Unlock(lock_range_.offset, lock_range_.length);
 }
 
 void TNtxFile::Flush() {

@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "engine/dbf/file_page_cache.h"
 #include "engine/dbf/lock_protocol.h"
 #include "engine/index/index_storage.h"
 #include "engine/index/index_table.h"
@@ -45,9 +45,13 @@ class TNtxFile {
   TIndexStorage& Storage() { return *storage_; }
 
   // Page access. ReadPage raises "Index file %s is corrupted" on a page that is not there.
-  // Pages other than the header are kept in memory (written through) while the file's version
-  // counter and root, read by AdoptFileVersion and IndexChanged, say that no other program
-  // changed the file; a shared file is never read from memory on any other ground.
+  // Pages other than the header are kept in memory (written through; file_page_cache.h, shared
+  // with later opens of the same file) while the file's version counter and root, read by
+  // AdoptFileVersion and IndexChanged, say that no other program changed the file; a shared
+  // file is never read from memory on any other ground. Pages kept from an earlier open serve
+  // only while the file also has the identity, change times and size it had when that open
+  // closed. While the index lock is held nobody else changes the file, so its counter and
+  // root are read once per hold.
   void ReadPage(uint32_t offset, uint8_t* page);
   void WritePage(uint32_t offset, const uint8_t* page);
   uint32_t AllocPage();
@@ -56,7 +60,9 @@ class TNtxFile {
   // knew its state, and the adoption of the file's counter after a reload (which raises
   // "corrupted" when the file has been marked invalid meanwhile).
   bool IndexChanged();
-  void AdoptFileVersion();
+  // Returns the root offset the file has (0 when the file was not read: not shared, or during
+  // this process's own change).
+  uint32_t AdoptFileVersion();
   uint16_t HeldVersion() const { return version_; }
   void SetHeldVersion(uint16_t v) { version_ = v; }
 
@@ -105,6 +111,9 @@ class TNtxFile {
   void CreateOrder(const std::string& key_expr, const std::string& for_expr, bool unique,
                    bool ascending);
   void LoadHeaderSettled();
+  // Finds this file's record in the page cache (one stamp of the open file) and takes the end
+  // of the file from the stamp; fresh: the file was just emptied or made.
+  void AttachCache(bool fresh);
   void WriteMark();
   // Version counter and root offset as the file has them now.
   void ReadFileState(uint16_t* version, uint32_t* root);
@@ -129,15 +138,25 @@ class TNtxFile {
   void StepVersion();
   void Truncate(uint64_t length);
   // The page cache belongs to the file state (version, root) it was filled under; another
-  // state read from the file empties it.
+  // state read from the file empties it. A state this process writes keeps the pages, which
+  // are written through.
+  void SawFileState(uint16_t version, uint32_t root);
   void CheckCachedState(uint16_t version, uint32_t root);
+  void WroteFileState(uint16_t version, uint32_t root);
   void DropCache();
 
-  static constexpr size_t kMaxCachedPages = 4096;  // 4 MB per index file
-  std::unordered_map<uint32_t, std::vector<uint8_t>> page_cache_;
-  bool cache_state_known_ = false;
-  uint16_t cache_version_ = 0;
-  uint32_t cache_root_ = 0;
+  // A file without identity on disk (a storage in memory) keeps its pages in a cache of its own.
+  static constexpr size_t kOwnCacheBudget = size_t{4} << 20;
+  std::unique_ptr<TFilePageCache> own_cache_;
+  TFilePageCache* cache_ = nullptr;
+  TFilePageCache::File* cached_ = nullptr;
+  bool has_identity_ = false;
+  // The version counter at which next_page_ was last known to be the file's end.
+  uint16_t end_version_ = 0;
+  // The file's counter and root as read or written during the current hold of the index lock.
+  bool hold_known_ = false;
+  uint16_t hold_version_ = 0;
+  uint32_t hold_root_ = 0;
 
   TLockRange lock_range_ = IndexLockRange(TxLokProtocol::Default);
   int lock_depth_ = 0;

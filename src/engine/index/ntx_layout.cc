@@ -60,46 +60,58 @@ NtxHeader NtxHeader::Decode(const uint8_t* p) {
   return h;
 }
 
-bool NtxPage::Decode(const uint8_t* page, uint16_t key_size, uint16_t max_items, NtxPage* out) {
-  const uint16_t count = GetU16(page);
-  if (count > max_items) return false;
-  const size_t item_size = NtxItemSize(key_size);
+bool NtxPageView::Valid(uint16_t max_items) const {
+  const uint16_t n = count();
+  if (n > max_items) return false;
+  const size_t item_size = NtxItemSize(key_size_);
   // Where the offset table ends the slots may begin; nothing of the table may be overwritten.
   const size_t table_end = 2 + 2 * (static_cast<size_t>(max_items) + 1);
-  auto slot = [&](size_t k, NtxItem* item) {
-    const size_t at = GetU16(page + 2 + 2 * k);
-    if (at < table_end || at + item_size > kNtxPageSize) return false;
-    item->child = GetU32(page + at);
-    item->recno = GetU32(page + at + 4);
-    item->key.assign(reinterpret_cast<const char*>(page + at + 8), key_size);
-    return true;
+  auto inside = [&](size_t k) {
+    const size_t at = SlotOffset(k);
+    return at >= table_end && at + item_size <= kNtxPageSize;
   };
-  NtxItem first;
-  if (!slot(0, &first)) return false;
-  out->count = count;
-  out->leaf = first.child == 0;
-  const size_t slots = out->leaf ? count : static_cast<size_t>(count) + 1;
+  if (!inside(0)) return false;
+  const size_t slots = leaf() ? n : static_cast<size_t>(n) + 1;
+  for (size_t k = 1; k < slots; ++k)
+    if (!inside(k)) return false;
+  return true;
+}
+
+bool NtxPage::Decode(const uint8_t* page, uint16_t key_size, uint16_t max_items, NtxPage* out) {
+  const NtxPageView view(page, key_size);
+  if (!view.Valid(max_items)) return false;
+  out->count = view.count();
+  out->leaf = view.leaf();
+  const size_t slots = out->leaf ? out->count : static_cast<size_t>(out->count) + 1;
   out->items.assign(slots, NtxItem{});
   for (size_t k = 0; k < slots; ++k)
-    if (!slot(k, &out->items[k])) return false;
+    out->items[k] = {view.Child(k), view.Recno(k), std::string(view.Key(k))};
   return true;
+}
+
+void InitNtxPage(uint8_t* page, uint16_t count, uint16_t key_size, uint16_t max_items) {
+  const size_t item_size = NtxItemSize(key_size);
+  const size_t first = 2 * static_cast<size_t>(max_items) + 4;
+  PutU16(page, count);
+  for (size_t k = 0; k <= max_items; ++k)
+    PutU16(page + 2 + 2 * k, static_cast<uint16_t>(first + k * item_size));
+}
+
+void PutNtxSlot(uint8_t* page, size_t k, uint32_t child, uint32_t recno, std::string_view key,
+                uint16_t key_size, uint16_t max_items) {
+  uint8_t* at = page + 2 * static_cast<size_t>(max_items) + 4 + k * NtxItemSize(key_size);
+  PutU32(at, child);
+  PutU32(at + 4, recno);
+  std::memset(at + 8, ' ', key_size);
+  std::memcpy(at + 8, key.data(), std::min<size_t>(key.size(), key_size));
 }
 
 std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& slots,
                                    uint16_t key_size, uint16_t max_items) {
   std::vector<uint8_t> page(kNtxPageSize, 0);
-  const size_t item_size = NtxItemSize(key_size);
-  const size_t first = 2 * static_cast<size_t>(max_items) + 4;
-  PutU16(page.data(), count);
-  for (size_t k = 0; k <= max_items; ++k)
-    PutU16(page.data() + 2 + 2 * k, static_cast<uint16_t>(first + k * item_size));
-  for (size_t k = 0; k < slots.size() && k <= max_items; ++k) {
-    uint8_t* at = page.data() + first + k * item_size;
-    PutU32(at, slots[k].child);
-    PutU32(at + 4, slots[k].recno);
-    std::memset(at + 8, ' ', key_size);
-    std::memcpy(at + 8, slots[k].key.data(), std::min<size_t>(slots[k].key.size(), key_size));
-  }
+  InitNtxPage(page.data(), count, key_size, max_items);
+  for (size_t k = 0; k < slots.size() && k <= max_items; ++k)
+    PutNtxSlot(page.data(), k, slots[k].child, slots[k].recno, slots[k].key, key_size, max_items);
   return page;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/dbf/byte_order.h"  // the page and header numbers are little-endian
@@ -48,6 +49,30 @@ struct NtxItem {
   std::string key;  // key_size bytes as stored
 };
 
+// A B-tree page read in place: its count and its item slots through the offset table. The
+// bytes must outlive the view; check Valid before reading slots of a page from a file.
+class NtxPageView {
+ public:
+  NtxPageView(const uint8_t* page, uint16_t key_size) : page_(page), key_size_(key_size) {}
+  uint16_t count() const { return GetU16(page_); }
+  size_t SlotOffset(size_t k) const { return GetU16(page_ + 2 + 2 * k); }
+  uint32_t Child(size_t k) const { return GetU32(page_ + SlotOffset(k)); }
+  uint32_t Recno(size_t k) const { return GetU32(page_ + SlotOffset(k) + 4); }
+  // The key bytes as stored (key size bytes, blank-padded).
+  std::string_view Key(size_t k) const {
+    return {reinterpret_cast<const char*>(page_ + SlotOffset(k) + 8), key_size_};
+  }
+  // A leaf's first slot has no child.
+  bool leaf() const { return Child(0) == 0; }
+  // The count is at most max items and every slot the page uses (count of them in a leaf,
+  // count + 1 in a branch) lies inside the page behind the offset table.
+  bool Valid(uint16_t max_items) const;
+
+ private:
+  const uint8_t* page_;
+  uint16_t key_size_;
+};
+
 // A decoded B-tree page: count keys, and for a branch count + 1 slots (the last carries only
 // the rightmost child). Decode checks that every slot the page uses lies inside the page.
 struct NtxPage {
@@ -59,6 +84,14 @@ struct NtxPage {
   // (count above max items, or a slot that leaves the page).
   static bool Decode(const uint8_t* page, uint16_t key_size, uint16_t max_items, NtxPage* out);
 };
+
+// Starts a page in a zero-filled buffer of kNtxPageSize bytes: the count and the offset table
+// initialised for max_items (slot k follows slot k - 1).
+void InitNtxPage(uint8_t* page, uint16_t count, uint16_t key_size, uint16_t max_items);
+// Writes item slot k (k <= max_items) of a page started by InitNtxPage; the key is
+// blank-padded or cut to key_size.
+void PutNtxSlot(uint8_t* page, size_t k, uint32_t child, uint32_t recno, std::string_view key,
+                uint16_t key_size, uint16_t max_items);
 
 // Fills a zero-filled page: the offset table initialised for max_items, count, and the given
 // slots written in offset-table order (keys blank-padded or cut to key_size).

@@ -152,39 +152,35 @@ bool TNtxTag::StackDirty(size_t from_level) const {
   return false;
 }
 
-TIndexPageList TNtxTag::LoadPage(uint32_t offset, size_t level) {
+void TNtxTag::LoadPage(TIndexPageList& list, uint32_t offset, size_t level) {
   if (offset == 0 || (offset & kPageMask) != 0 || level >= kMaxLevels) Corrupted();
-  std::vector<uint8_t> bytes(kNtxPageSize);
-  file_.ReadPage(offset, bytes.data());
-  NtxPage page;
-  if (!NtxPage::Decode(bytes.data(), key_size_, max_items_, &page)) Corrupted();
-
-  TIndexPageList list;
-  list.offset = offset;
-  list.leaf = page.leaf;
-  list.entries.reserve(page.items.size() + 1);
-  for (uint16_t k = 0; k < page.count; ++k) {
-    const NtxItem& item = page.items[k];
-    if (!page.leaf && (item.child == 0 || (item.child & kPageMask) != 0)) Corrupted();
-    list.entries.push_back({TrimKey(item.key), item.recno, page.leaf ? item.recno : item.child});
-  }
-  const TIndexEntry* parent =
-      level > 0 && levels_[level - 1].pos < levels_[level - 1].entries.size()
-          ? &levels_[level - 1].entries[levels_[level - 1].pos]
-          : nullptr;
-  if (!page.leaf) {
-    const uint32_t child = page.items[page.count].child;
-    if (child == 0 || (child & kPageMask) != 0) Corrupted();
+  file_.ReadPage(offset, list.PageBuffer());
+  if (!list.Load(offset, key_size_, max_items_)) Corrupted();
+  const TIndexPageList* parent = level > 0 ? &levels_[level - 1] : nullptr;
+  const bool parent_entry = parent != nullptr && parent->pos < parent->size();
+  if (!list.leaf) {
     // The rightmost child's bound is the parent's entry for this page, also when the page has
     // no key of its own left (every other child was emptied and removed).
-    if (level == 0 || parent == nullptr)
-      list.entries.push_back({std::string(1, '\xFF'), 0, child});
+    if (!parent_entry)
+      list.AddBound({std::string(1, '\xFF'), 0, list.RightmostChild()});
     else
-      list.entries.push_back({parent->key, parent->recno, child});
-  } else if (level > 0 && !OnRightmostPath(level) && parent != nullptr) {
-    list.entries.push_back({parent->key, parent->recno, parent->recno});
+      list.AddBound({std::string(parent->Key(parent->pos)), parent->Recno(parent->pos),
+                     list.RightmostChild()});
+  } else if (level > 0 && !OnRightmostPath(level) && parent_entry) {
+    list.AddBound({std::string(parent->Key(parent->pos)), parent->Recno(parent->pos),
+                   parent->Recno(parent->pos)});
   }
-  return list;
+}
+
+void TNtxTag::PushPage(uint32_t offset) {
+  const size_t level = levels_.size();
+  levels_.emplace_back();
+  try {
+    LoadPage(levels_.back(), offset, level);
+  } catch (...) {
+    levels_.pop_back();
+    throw;
+  }
 }
 
 void TNtxTag::LoadRoot() {
@@ -195,8 +191,8 @@ void TNtxTag::LoadRoot() {
     if (root_ == 0) Corrupted();
   }
   levels_.clear();
-  levels_.reserve(kMaxLevels);
-  levels_.push_back(LoadPage(root_, 0));
+  levels_.reserve(kMaxLevels + 1);
+  PushPage(root_);
 }
 
 void TNtxTag::LoadChild(size_t level, uint32_t offset) {
@@ -205,13 +201,22 @@ void TNtxTag::LoadChild(size_t level, uint32_t offset) {
     throw EXbError(XbErrorKind::kCorrupted,
                    file_.CorruptedMessage());  // never: changed lists are written first
   levels_.resize(level + 1);
-  levels_.push_back(LoadPage(offset, level + 1));
+  PushPage(offset);
 }
 
 void TNtxTag::ReloadKeyStack(Reposition mode) {
-  ReleaseKeyStack();
-  file_.AdoptFileVersion();
-  LoadRoot();
+  // The pages of a clean stack stay valid while the file's version counter and root are the
+  // ones they were read under: only the positions start again.
+  const bool clean = !levels_.empty() && !StackDirty(0) && !header_dirty_;
+  const uint16_t held = file_.HeldVersion();
+  if (!clean) ReleaseKeyStack();
+  const uint32_t root = file_.AdoptFileVersion();
+  if (clean && file_.HeldVersion() == held && (root == 0 || root == root_)) {
+    current_recno_ = 0;
+  } else {
+    levels_.clear();
+    LoadRoot();
+  }
   if (mode == Reposition::kOnCurrentRecord) {
     bool exact = false;
     RepositionOnRecord(&exact);
@@ -219,11 +224,6 @@ void TNtxTag::ReloadKeyStack(Reposition mode) {
 }
 
 // ---- search --------------------------------------------------------------------------------
-
-int TNtxTag::Compare(const std::string& searched, const std::string& stored, int partial) const {
-  const int r = CompareKeys(searched, stored, partial);
-  return descending_ ? -r : r;
-}
 
 int TNtxTag::Search(const std::string& key, int64_t recno, int partial) {
   // Changed lists are written first: the search moves the positions the writing relies on.
@@ -237,17 +237,19 @@ int TNtxTag::SearchLevel(size_t level, const std::string& key, int64_t recno, in
   TIndexPageList* list = &levels_[level];
   list->pos = 0;
   int result = 1;
-  while (result > 0 && list->pos < list->entries.size()) {
-    const TIndexEntry& e = list->entries[list->pos];
-    result = Compare(key, e.key, partial);
+  const size_t n = list->size();
+  while (result > 0 && list->pos < n) {
+    const size_t at = list->pos;
+    result = list->CompareKey(at, key, partial);
+    if (descending_) result = -result;
     if (result == 0 && recno == kAfterEqual) result = 1;
-    if (result <= 0 || list->pos + 1 == list->entries.size()) {
+    if (result <= 0 || at + 1 == n) {
       if (!list->leaf) {
-        LoadChild(level, e.link);
+        LoadChild(level, list->Link(at));
         result = SearchLevel(level + 1, key, recno, partial);
         list = &levels_[level];
       } else if (result == 0 && recno != kAnyRecord && recno != kAfterEqual &&
-                 e.recno != static_cast<uint64_t>(recno)) {
+                 list->Recno(at) != static_cast<uint64_t>(recno)) {
         result = 1;
       }
     }

@@ -118,7 +118,11 @@ class TNtxTag {
   void ReloadKeyStack(Reposition mode);
   void LoadRoot();
   void LoadChild(size_t level, uint32_t offset);
-  TIndexPageList LoadPage(uint32_t offset, size_t level);
+  // Reads the page at offset into list as the list of the given level (the levels above it
+  // are on the stack).
+  void LoadPage(TIndexPageList& list, uint32_t offset, size_t level);
+  // Loads the page at offset as the stack's next level.
+  void PushPage(uint32_t offset);
   bool OnRightmostPath(size_t level) const;
   bool StackDirty(size_t from_level) const;
   [[noreturn]] void Corrupted() const;
@@ -127,7 +131,6 @@ class TNtxTag {
   // the last entry.
   int Search(const std::string& key, int64_t recno, int partial);
   int SearchLevel(size_t level, const std::string& key, int64_t recno, int partial);
-  int Compare(const std::string& searched, const std::string& stored, int partial) const;
 
   // Navigation steps on the leaf lists (ntx_tag_nav.cc).
   bool DescendFirst(size_t level);
@@ -144,8 +147,7 @@ class TNtxTag {
   void RemoveAt(size_t level, size_t pos);
   bool FindRecordAnywhere(uint32_t recno);
   void StorePage(size_t level);
-  void WriteList(uint32_t offset, const std::vector<TIndexEntry>& entries, bool leaf,
-                 uint16_t count);
+  void WriteList(const TIndexPageList& list, uint16_t count);
   std::string EvaluateKey(bool before_image);
   // A key as the order stores it: cut to the key size, trailing blanks removed.
   std::string StoredForm(const std::string& key) const { return TrimKey(key.substr(0, key_size_)); }

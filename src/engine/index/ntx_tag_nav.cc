@@ -10,26 +10,26 @@ bool TNtxTag::DescendFirst(size_t level) {
     TIndexPageList& list = levels_[l];
     list.pos = 0;
     if (list.leaf) break;
-    if (list.entries.empty()) Corrupted();
-    LoadChild(l, list.entries[0].link);
+    if (list.empty()) Corrupted();
+    LoadChild(l, list.Link(0));
   }
-  return !levels_.back().entries.empty() || StepNext();
+  return !levels_.back().empty() || StepNext();
 }
 
 bool TNtxTag::DescendLast(size_t level) {
   for (size_t l = level;; ++l) {
     TIndexPageList& list = levels_[l];
     if (list.leaf) {
-      if (list.entries.empty()) {
+      if (list.empty()) {
         list.pos = 0;
         return StepPrevious();
       }
-      list.pos = list.entries.size() - 1;
+      list.pos = list.size() - 1;
       return true;
     }
-    if (list.entries.empty()) Corrupted();
-    list.pos = list.entries.size() - 1;
-    LoadChild(l, list.entries[list.pos].link);
+    if (list.empty()) Corrupted();
+    list.pos = list.size() - 1;
+    LoadChild(l, list.Link(list.pos));
   }
 }
 
@@ -37,33 +37,33 @@ bool TNtxTag::DescendLast(size_t level) {
 // Empty leaf lists (a rightmost leaf whose keys were all removed) are passed over.
 bool TNtxTag::StepNext() {
   TIndexPageList& leaf = levels_.back();
-  if (leaf.pos + 1 < leaf.entries.size()) {
+  if (leaf.pos + 1 < leaf.size()) {
     ++leaf.pos;
     return true;
   }
   for (size_t l = levels_.size() - 1; l-- > 0;) {
     TIndexPageList& list = levels_[l];
-    if (list.pos + 1 < list.entries.size()) {
+    if (list.pos + 1 < list.size()) {
       ++list.pos;
-      LoadChild(l, list.entries[list.pos].link);
+      LoadChild(l, list.Link(list.pos));
       return DescendFirst(l + 1);
     }
   }
-  leaf.pos = leaf.entries.size();
+  leaf.pos = leaf.size();
   return false;
 }
 
 bool TNtxTag::StepPrevious() {
   TIndexPageList& leaf = levels_.back();
-  if (leaf.pos > 0 && leaf.pos <= leaf.entries.size()) {
+  if (leaf.pos > 0 && leaf.pos <= leaf.size()) {
     --leaf.pos;
     return true;
   }
   for (size_t l = levels_.size() - 1; l-- > 0;) {
     TIndexPageList& list = levels_[l];
-    if (list.pos > 0 && list.pos <= list.entries.size()) {
+    if (list.pos > 0 && list.pos <= list.size()) {
       --list.pos;
-      LoadChild(l, list.entries[list.pos].link);
+      LoadChild(l, list.Link(list.pos));
       return DescendLast(l + 1);
     }
   }
@@ -71,14 +71,13 @@ bool TNtxTag::StepPrevious() {
 }
 
 bool TNtxTag::CurrentEntryValid() const {
-  return !levels_.empty() && levels_.back().leaf &&
-         levels_.back().pos < levels_.back().entries.size();
+  return !levels_.empty() && levels_.back().leaf && levels_.back().pos < levels_.back().size();
 }
 
 uint32_t TNtxTag::TakeCurrent() {
-  const TIndexEntry& e = levels_.back().entries[levels_.back().pos];
-  current_key_ = e.key;
-  current_recno_ = e.recno;
+  const TIndexPageList& leaf = levels_.back();
+  current_key_.assign(leaf.Key(leaf.pos));
+  current_recno_ = leaf.Recno(leaf.pos);
   return current_recno_;
 }
 
@@ -174,7 +173,7 @@ uint32_t TNtxTag::LookupKey(const std::string& key) {
   ReloadKeyStack(Reposition::kNone);
   const std::string formatted = FormatSeekKey(key, key_type_, key_size_, key_decimals_);
   const int result = Search(formatted, kAnyRecord, -1);
-  const uint32_t found = result == 0 ? levels_.back().entries[levels_.back().pos].recno : 0;
+  const uint32_t found = result == 0 ? levels_.back().Recno(levels_.back().pos) : 0;
   levels_.clear();
   current_key_ = saved_key;
   current_recno_ = saved_recno;
@@ -198,9 +197,9 @@ bool TNtxTag::HoldsRecord(uint32_t recno) {
     // so a recently written record's entry is met first.
     Search(key, descending_ ? 0 : kAfterEqual, -1);
     while (!held && StepPrevious()) {
-      const TIndexEntry& e = levels_.back().entries[levels_.back().pos];
-      if (e.key != key) break;
-      held = e.recno == recno;
+      const TIndexPageList& leaf = levels_.back();
+      if (leaf.Key(leaf.pos) != key) break;
+      held = leaf.Recno(leaf.pos) == recno;
     }
   }
   levels_.clear();

@@ -1,5 +1,7 @@
 // Changes to the order: key insertion and removal in the page lists, writing the lists back
 // with page splits, and the update of the order for one written record.
+#include <array>
+
 #include "engine/index/ntx_file.h"
 #include "engine/index/ntx_tag.h"
 
@@ -12,9 +14,9 @@ void TNtxTag::ReplaceParentSeparator(size_t level) {
   while (level > 0) {
     TIndexPageList& list = levels_[level];
     TIndexPageList& parent = levels_[level - 1];
-    if (list.entries.empty() || parent.pos >= parent.entries.size()) return;
-    const TIndexEntry& last = list.entries.back();
-    parent.entries[parent.pos] = {last.key, last.recno, list.offset};
+    if (list.empty() || parent.pos >= parent.size()) return;
+    const size_t last = list.size() - 1;
+    parent.Set(parent.pos, {std::string(list.Key(last)), list.Recno(last), list.offset});
     parent.dirty = true;
     if (!parent.AtLast()) return;
     --level;
@@ -23,19 +25,19 @@ void TNtxTag::ReplaceParentSeparator(size_t level) {
 
 void TNtxTag::InsertInLeaf(size_t pos, TIndexEntry entry) {
   TIndexPageList& leaf = levels_.back();
-  leaf.entries.insert(leaf.entries.begin() + static_cast<std::ptrdiff_t>(pos), std::move(entry));
+  leaf.Insert(pos, std::move(entry));
   leaf.pos = pos;
   leaf.dirty = true;
-  if (pos + 1 == leaf.entries.size()) ReplaceParentSeparator(levels_.size() - 1);
+  if (pos + 1 == leaf.size()) ReplaceParentSeparator(levels_.size() - 1);
 }
 
 void TNtxTag::RemoveAt(size_t level, size_t pos) {
   TIndexPageList& list = levels_[level];
-  const bool was_last = pos + 1 == list.entries.size();
-  list.entries.erase(list.entries.begin() + static_cast<std::ptrdiff_t>(pos));
+  const bool was_last = pos + 1 == list.size();
+  list.Erase(pos);
   list.dirty = true;
   if (!was_last || level == 0) return;
-  if (!list.entries.empty()) {
+  if (!list.empty()) {
     ReplaceParentSeparator(level);
     return;
   }
@@ -56,8 +58,8 @@ bool TNtxTag::AddKey(const std::string& key, uint32_t recno) {
   size_t pos = leaf.pos;
   if (result > 0) {
     // Past every entry: the search went down the rightmost path; append to its leaf.
-    for (auto& list : levels_) list.pos = list.entries.empty() ? 0 : list.entries.size() - 1;
-    pos = leaf.entries.size();
+    for (auto& list : levels_) list.pos = list.empty() ? 0 : list.size() - 1;
+    pos = leaf.size();
   }
   InsertInLeaf(pos, {formatted, recno, recno});
   TakeCurrent();
@@ -67,7 +69,7 @@ bool TNtxTag::AddKey(const std::string& key, uint32_t recno) {
 bool TNtxTag::FindRecordAnywhere(uint32_t recno) {
   if (!DescendFirst(0)) return false;
   do {
-    if (levels_.back().entries[levels_.back().pos].recno == recno) return true;
+    if (levels_.back().Recno(levels_.back().pos) == recno) return true;
   } while (StepNext());
   return false;
 }
@@ -111,7 +113,8 @@ bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
     } else {
       const std::string old_key = EvaluateKey(true);
       ReloadKeyStack(Reposition::kNone);
-      bool found = Search(old_key, recno, -1) == 0;
+      const bool searched = Search(old_key, recno, -1) == 0;
+      bool found = searched;
       // The whole order is searched for the record only when its old state could have had an
       // entry: a record outside the FOR condition had none, and scanning every page for it
       // on each write would make such orders unusable on large tables.
@@ -124,6 +127,12 @@ bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
         }
       } else if (found) {
         add = false;  // the entry is already there with this key
+        // The stack stands on the record's entry, where re-positioning on it would put it.
+        if (searched && had_stack) {
+          TakeCurrent();
+          updating_ = false;
+          return false;
+        }
       }
       if (add) changed = AddKey(new_key, recno) || changed;
     }
@@ -140,15 +149,10 @@ bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
 
 // ---- writing the key stack -----------------------------------------------------------------
 
-void TNtxTag::WriteList(uint32_t offset, const std::vector<TIndexEntry>& entries, bool leaf,
-                        uint16_t count) {
-  std::vector<NtxItem> slots;
-  slots.reserve(entries.size());
-  for (const TIndexEntry& e : entries) slots.push_back({leaf ? 0 : e.link, e.recno, e.key});
-  // A branch's last slot carries only the rightmost child; like a built page, no record.
-  if (!leaf && !slots.empty()) slots.back().recno = 0;
-  const std::vector<uint8_t> page = EncodeNtxPage(count, slots, key_size_, max_items_);
-  file_.WritePage(offset, page.data());
+void TNtxTag::WriteList(const TIndexPageList& list, uint16_t count) {
+  std::array<uint8_t, kNtxPageSize> page{};
+  list.Encode(page.data(), count, key_size_, max_items_);
+  file_.WritePage(list.offset, page.data());
 }
 
 void TNtxTag::StorePage(size_t level) {
@@ -159,9 +163,9 @@ void TNtxTag::StorePage(size_t level) {
     const size_t uncounted = list->leaf && rightmost_leaf ? 0 : 1;
     return static_cast<uint16_t>(entries >= uncounted ? entries - uncounted : 0);
   };
-  const size_t n = list->entries.size();
+  const size_t n = list->size();
   if (n <= max_items_) {
-    WriteList(list->offset, list->entries, list->leaf, page_count(n, rightmost));
+    WriteList(*list, page_count(n, rightmost));
     return;
   }
   bool root_split = false;
@@ -169,12 +173,10 @@ void TNtxTag::StorePage(size_t level) {
     // The root keeps its offset: its entries move to a new page below a new root.
     root_split = true;
     const uint32_t moved = file_.AllocPage();
-    TIndexPageList root;
-    root.offset = list->offset;
-    root.leaf = false;
+    TIndexPageList root(list->offset, false,
+                        {{std::string(list->Key(n - 1)), list->Recno(n - 1), moved}});
     root.dirty = true;
     root.pos = 0;
-    root.entries.push_back({list->entries.back().key, list->entries.back().recno, moved});
     list->offset = moved;
     levels_.insert(levels_.begin(), std::move(root));
     level = 1;
@@ -183,18 +185,14 @@ void TNtxTag::StorePage(size_t level) {
   }
   const size_t first_half = (n + 1) / 2;
   const uint32_t split_offset = file_.AllocPage();
-  std::vector<TIndexEntry> first(list->entries.begin(),
-                                 list->entries.begin() + static_cast<std::ptrdiff_t>(first_half));
-  list->entries.erase(list->entries.begin(),
-                      list->entries.begin() + static_cast<std::ptrdiff_t>(first_half));
-  WriteList(split_offset, first, list->leaf, static_cast<uint16_t>(first_half - 1));
-  WriteList(list->offset, list->entries, list->leaf, page_count(list->entries.size(), rightmost));
+  TIndexPageList first(split_offset, list->leaf, list->TakeFront(first_half));
+  WriteList(first, static_cast<uint16_t>(first_half - 1));
+  WriteList(*list, page_count(list->size(), rightmost));
 
   TIndexPageList& parent = levels_[level - 1];
-  TIndexEntry separator = first.back();
+  TIndexEntry separator = first.Entry(first_half - 1);
   separator.link = split_offset;
-  parent.entries.insert(parent.entries.begin() + static_cast<std::ptrdiff_t>(parent.pos),
-                        std::move(separator));
+  parent.Insert(parent.pos, std::move(separator));
   ++parent.pos;
   parent.dirty = true;
   if (root_split) StorePage(0);

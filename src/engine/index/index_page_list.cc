@@ -1,0 +1,124 @@
+#include "engine/index/index_page_list.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/dbf/text_trim.h"
+#include "engine/index/ntx_key.h"
+
+namespace fidora {
+
+namespace {
+bool IsPageOffset(uint32_t offset) {
+  return offset != 0 && offset % kNtxPageSize == 0;
+}
+}  // namespace
+
+TIndexPageList::TIndexPageList(uint32_t page_offset, bool is_leaf, std::vector<TIndexEntry> entries)
+    : offset(page_offset), leaf(is_leaf), owned_(true), entries_(std::move(entries)) {}
+
+bool TIndexPageList::Load(uint32_t page_offset, uint16_t key_size, uint16_t max_items) {
+  offset = page_offset;
+  key_size_ = key_size;
+  owned_ = false;
+  has_bound_ = false;
+  entries_.clear();
+  const NtxPageView view = View();
+  if (!view.Valid(max_items)) return false;
+  leaf = view.leaf();
+  count_ = view.count();
+  rightmost_child_ = 0;
+  if (leaf) return true;
+  for (size_t k = 0; k < count_; ++k)
+    if (!IsPageOffset(view.Child(k))) return false;
+  rightmost_child_ = view.Child(count_);
+  return IsPageOffset(rightmost_child_);
+}
+
+void TIndexPageList::AddBound(TIndexEntry bound) {
+  if (owned_) {
+    entries_.push_back(std::move(bound));
+    return;
+  }
+  bound_ = std::move(bound);
+  has_bound_ = true;
+}
+
+std::string_view TIndexPageList::Key(size_t i) const {
+  if (owned_) return entries_[i].key;
+  if (i == count_) return bound_.key;
+  return TrimTrailingBlanks(View().Key(i));
+}
+
+int TIndexPageList::CompareKey(size_t i, std::string_view searched, int partial) const {
+  if (owned_ || i == count_) return CompareKeys(searched, Key(i), partial);
+  // The stored key is blank-padded to the key size: beyond it, and where its text has ended,
+  // a blank stands for each missing byte, as CompareKeys does for the trimmed key.
+  const std::string_view stored = View().Key(i);
+  const size_t common = std::min(searched.size(), stored.size());
+  if (const int c = std::memcmp(searched.data(), stored.data(), common); c != 0)
+    return c < 0 ? -1 : 1;
+  for (size_t k = common; k < searched.size(); ++k)
+    if (searched[k] != ' ') return static_cast<unsigned char>(searched[k]) < ' ' ? -1 : 1;
+  return stored.find_first_not_of(' ', common) != std::string_view::npos ? partial : 0;
+}
+
+uint32_t TIndexPageList::Recno(size_t i) const {
+  if (owned_) return entries_[i].recno;
+  if (i == count_) return bound_.recno;
+  return View().Recno(i);
+}
+
+uint32_t TIndexPageList::Link(size_t i) const {
+  if (owned_) return entries_[i].link;
+  if (i == count_) return bound_.link;
+  const NtxPageView view = View();
+  return leaf ? view.Recno(i) : view.Child(i);
+}
+
+void TIndexPageList::Own() {
+  if (owned_) return;
+  std::vector<TIndexEntry> entries;
+  entries.reserve(size() + 1);
+  for (size_t i = 0; i < size(); ++i) entries.push_back(Entry(i));
+  entries_ = std::move(entries);
+  owned_ = true;
+  has_bound_ = false;
+}
+
+void TIndexPageList::Insert(size_t i, TIndexEntry entry) {
+  Own();
+  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(i), std::move(entry));
+}
+
+void TIndexPageList::Erase(size_t i) {
+  Own();
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+void TIndexPageList::Set(size_t i, TIndexEntry entry) {
+  Own();
+  entries_[i] = std::move(entry);
+}
+
+std::vector<TIndexEntry> TIndexPageList::TakeFront(size_t n) {
+  Own();
+  const auto end = entries_.begin() + static_cast<std::ptrdiff_t>(n);
+  std::vector<TIndexEntry> front(std::make_move_iterator(entries_.begin()),
+                                 std::make_move_iterator(end));
+  entries_.erase(entries_.begin(), end);
+  return front;
+}
+
+void TIndexPageList::Encode(uint8_t* page, uint16_t count, uint16_t key_size,
+                            uint16_t max_items) const {
+  InitNtxPage(page, count, key_size, max_items);
+  const size_t n = std::min<size_t>(size(), size_t{max_items} + 1);
+  for (size_t i = 0; i < n; ++i) {
+    // A branch's last slot carries only the rightmost child; like a built page, no record.
+    const bool rightmost = !leaf && i + 1 == size();
+    PutNtxSlot(page, i, leaf ? 0 : Link(i), rightmost ? 0 : Recno(i), Key(i), key_size, max_items);
+  }
+}
+
+}  // namespace fidora
