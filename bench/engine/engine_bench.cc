@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -46,79 +48,112 @@ struct Options {
   std::string only;  // run only the rows whose name contains this text
 };
 
-// Counts every call that passes the seam.
+// Counts every call that passes the seam, by kind: each is one system call of the real I/O.
 class CountingFileIo : public FileIoWrapper {
  public:
+  enum Kind {
+    kOpen,
+    kClose,
+    kPRead,
+    kPWrite,
+    kDataSync,
+    kTruncate,
+    kFileSize,
+    kLockRange,
+    kFlock,
+    kSameFile,
+    kExists,
+    kRename,
+    kUnlink,
+    kListDirectory,
+    kSyncDirectory,
+    kDirectoryStamp,
+    kOpenFileStamp,
+    kKinds
+  };
+  static constexpr const char* kNames[kKinds] = {
+      "open",     "close",  "pread",  "pwrite", "fdatasync", "ftruncate", "fstat", "fcntl", "flock",
+      "samefile", "exists", "rename", "unlink", "listdir",   "dirsync",   "stat",  "fstat"};
+  using Counts = std::array<uint64_t, kKinds>;
+
   CountingFileIo() : FileIoWrapper(SystemFileIo()) {}
-  uint64_t calls = 0;
+  const Counts& counts() const { return counts_; }
+  uint64_t calls() const { return std::accumulate(counts_.begin(), counts_.end(), uint64_t{0}); }
 
   int Open(const std::string& p, int f, mode_t m) override {
-    ++calls;
-    return FileIoWrapper::Open(p, f, m);
+    return Count(kOpen), FileIoWrapper::Open(p, f, m);
   }
-  int Close(int fd) override {
-    ++calls;
-    return FileIoWrapper::Close(fd);
-  }
+  int Close(int fd) override { return Count(kClose), FileIoWrapper::Close(fd); }
   ssize_t PRead(int fd, void* b, size_t c, int64_t o) override {
-    ++calls;
-    return FileIoWrapper::PRead(fd, b, c, o);
+    return Count(kPRead), FileIoWrapper::PRead(fd, b, c, o);
   }
   ssize_t PWrite(int fd, const void* b, size_t c, int64_t o) override {
-    ++calls;
-    return FileIoWrapper::PWrite(fd, b, c, o);
+    return Count(kPWrite), FileIoWrapper::PWrite(fd, b, c, o);
   }
-  int DataSync(int fd) override {
-    ++calls;
-    return FileIoWrapper::DataSync(fd);
-  }
+  int DataSync(int fd) override { return Count(kDataSync), FileIoWrapper::DataSync(fd); }
   int Truncate(int fd, int64_t l) override {
-    ++calls;
-    return FileIoWrapper::Truncate(fd, l);
+    return Count(kTruncate), FileIoWrapper::Truncate(fd, l);
   }
   int FileSize(int fd, int64_t* s) override {
-    ++calls;
-    return FileIoWrapper::FileSize(fd, s);
+    return Count(kFileSize), FileIoWrapper::FileSize(fd, s);
   }
   int LockRange(int fd, short t, int64_t o, int64_t l) override {
-    ++calls;
-    return FileIoWrapper::LockRange(fd, t, o, l);
+    return Count(kLockRange), FileIoWrapper::LockRange(fd, t, o, l);
   }
-  int Flock(int fd, int op) override {
-    ++calls;
-    return FileIoWrapper::Flock(fd, op);
-  }
+  int Flock(int fd, int op) override { return Count(kFlock), FileIoWrapper::Flock(fd, op); }
   bool SameFile(int fd, const std::string& p) override {
-    ++calls;
-    return FileIoWrapper::SameFile(fd, p);
+    return Count(kSameFile), FileIoWrapper::SameFile(fd, p);
   }
-  bool Exists(const std::string& p) override {
-    ++calls;
-    return FileIoWrapper::Exists(p);
-  }
+  bool Exists(const std::string& p) override { return Count(kExists), FileIoWrapper::Exists(p); }
   int Rename(const std::string& f, const std::string& t) override {
-    ++calls;
-    return FileIoWrapper::Rename(f, t);
+    return Count(kRename), FileIoWrapper::Rename(f, t);
   }
-  int Unlink(const std::string& p) override {
-    ++calls;
-    return FileIoWrapper::Unlink(p);
-  }
+  int Unlink(const std::string& p) override { return Count(kUnlink), FileIoWrapper::Unlink(p); }
   int ListDirectory(const std::string& d, std::vector<std::string>* n) override {
-    ++calls;
-    return FileIoWrapper::ListDirectory(d, n);
+    return Count(kListDirectory), FileIoWrapper::ListDirectory(d, n);
   }
   int SyncDirectory(const std::string& d) override {
-    ++calls;
-    return FileIoWrapper::SyncDirectory(d);
+    return Count(kSyncDirectory), FileIoWrapper::SyncDirectory(d);
   }
+  int DirectoryStamp(const std::string& p, FileStamp* s) override {
+    return Count(kDirectoryStamp), FileIoWrapper::DirectoryStamp(p, s);
+  }
+  int OpenFileStamp(int fd, FileStamp* s) override {
+    return Count(kOpenFileStamp), FileIoWrapper::OpenFileStamp(fd, s);
+  }
+
+ private:
+  void Count(Kind kind) { ++counts_[kind]; }
+  Counts counts_{};
 };
+
+// "pread 1.00 fcntl 2.00 ..." per operation, the kinds that occurred.
+std::string CallsPerOp(const CountingFileIo::Counts& before, const CountingFileIo::Counts& after,
+                       uint64_t ops) {
+  std::string text;
+  for (size_t k = 0; k < CountingFileIo::kKinds; ++k) {
+    const uint64_t n = after[k] - before[k];
+    if (n == 0) continue;
+    text += fmt::format("{}{} {:.2f}", text.empty() ? "" : ", ", CountingFileIo::kNames[k],
+                        static_cast<double>(n) / static_cast<double>(ops));
+  }
+  return text;
+}
 
 std::string Load() {
   std::ifstream f("/proc/loadavg");
   std::string one, five;
   f >> one >> five;
   return one;
+}
+
+double CpuSeconds() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 double Median(std::vector<double> v) {
@@ -174,6 +209,8 @@ struct Figure {
   std::vector<double> values;  // per run
   std::string unit;
   double calls_per_op = -1;
+  double cpu_us_per_op = -1;  // user and system time: comparable on a busy machine
+  std::string calls_by_kind;
   double peak_mb = -1;
   std::string load;
 };
@@ -185,7 +222,9 @@ void Print(const Figure& f) {
                            runs);
   if (f.peak_mb >= 0) std::cout << fmt::format("  peak {:.1f} MB", f.peak_mb);
   if (f.calls_per_op >= 0) std::cout << fmt::format("  {:.2f} calls/op", f.calls_per_op);
+  if (f.cpu_us_per_op >= 0) std::cout << fmt::format("  {:.2f} us cpu/op", f.cpu_us_per_op);
   std::cout << "  load " << f.load << std::endl;
+  if (!f.calls_by_kind.empty()) std::cout << "    calls per op: " << f.calls_by_kind << std::endl;
 }
 
 // One whole `fidora-dbf index` process: wall seconds and peak RSS in MB.
@@ -212,7 +251,7 @@ std::pair<double, double> RunIndexTool(const Options& o, const std::string& tabl
 
 void BenchBuild(const Options& o, const std::string& table, const std::string& name,
                 const std::string& file, const std::string& key) {
-  Figure f{name, {}, "s", -1, -1, ""};
+  Figure f{name, {}, "s", -1, -1, {}, -1, ""};
   std::vector<double> peaks;
   for (int r = 0; r < o.repeat; ++r) {
     auto [seconds, peak] = RunIndexTool(o, table, o.dir + file, key);
@@ -237,11 +276,14 @@ std::unique_ptr<TTableHandler> OpenShared(const std::string& table, FileIo& io,
 // Runs op for about o.seconds, o.repeat times: operations per second and seam calls per op.
 void BenchLoop(const Options& o, const std::string& name, CountingFileIo& io,
                const std::function<void()>& op) {
-  Figure f{name, {}, "ops/s", -1, -1, ""};
-  std::vector<double> calls;
+  Figure f{name, {}, "ops/s", -1, -1, {}, -1, ""};
+  std::vector<double> calls, cpu;
+  uint64_t all_ops = 0;
+  const CountingFileIo::Counts counts_before = io.counts();
   for (int r = 0; r < o.repeat; ++r) {
     uint64_t ops = 0;
-    const uint64_t calls_before = io.calls;
+    const uint64_t calls_before = io.calls();
+    const double cpu_before = CpuSeconds();
     const auto start = Clock::now();
     const auto end = start + std::chrono::duration<double>(o.seconds);
     auto now = start;
@@ -252,9 +294,13 @@ void BenchLoop(const Options& o, const std::string& name, CountingFileIo& io,
     }
     const double seconds = std::chrono::duration<double>(now - start).count();
     f.values.push_back(static_cast<double>(ops) / seconds);
-    calls.push_back(static_cast<double>(io.calls - calls_before) / static_cast<double>(ops));
+    calls.push_back(static_cast<double>(io.calls() - calls_before) / static_cast<double>(ops));
+    cpu.push_back((CpuSeconds() - cpu_before) * 1e6 / static_cast<double>(ops));
+    all_ops += ops;
   }
   f.calls_per_op = Median(calls);
+  f.cpu_us_per_op = Median(cpu);
+  f.calls_by_kind = CallsPerOp(counts_before, io.counts(), all_ops);
   struct rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
   f.peak_mb = static_cast<double>(usage.ru_maxrss) / 1024.0;
