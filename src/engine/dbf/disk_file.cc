@@ -28,6 +28,9 @@ TDiskFile::TDiskFile(const std::string& path, bool shared, bool read_write, File
   SetPath(path);
 }
 
+TDiskFile::TDiskFile(const TResolvedName& name, bool shared, bool read_write, FileIo& io)
+    : io_(io), path_(name.path), exists_(name.exists), shared_(shared), read_write_(read_write) {}
+
 TDiskFile::~TDiskFile() {
   TDiskFile::Close();
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/dbf/file_io.h"
+#include "engine/dbf/file_names.h"
 #include "engine/dbf/lock_protocol.h"
 #include "engine/dbf/lock_retry.h"
 
@@ -23,6 +24,8 @@ class TDiskFile {
   // directory, and each component is resolved without regard to case (file_names.h).
   // Whether the file exists is looked up now; shared and read-write are fixed for its life.
   TDiskFile(const std::string& path, bool shared, bool read_write, FileIo& io = SystemFileIo());
+  // The same for a name already resolved.
+  TDiskFile(const TResolvedName& name, bool shared, bool read_write, FileIo& io);
   virtual ~TDiskFile();
   TDiskFile(const TDiskFile&) = delete;
   TDiskFile& operator=(const TDiskFile&) = delete;

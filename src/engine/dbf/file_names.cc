@@ -69,6 +69,12 @@ std::string ResolveFileName(const std::string& path, FileIo& io, bool* exists) {
   return entry.resolved;
 }
 
+TResolvedName ResolveName(const std::string& path, FileIo& io) {
+  TResolvedName name;
+  name.path = ResolveFileName(path, io, &name.exists);
+  return name;
+}
+
 bool HasFileExtension(const std::string& path) {
   const std::string name = FileNamePart(path);
   const size_t dot = name.rfind('.');

@@ -16,6 +16,14 @@ namespace fidora {
 std::string ResolveFileName(const std::string& path, FileIo& io = SystemFileIo(),
                             bool* exists = nullptr);
 
+// A path as ResolveFileName gave it, and whether it named an existing file then: handed on,
+// it spares the next owner of the name another resolution.
+struct TResolvedName {
+  std::string path;
+  bool exists = false;
+};
+TResolvedName ResolveName(const std::string& path, FileIo& io = SystemFileIo());
+
 // True when the last component of the path has an extension ("a.dbf", not "dir.x/a").
 bool HasFileExtension(const std::string& path);
 

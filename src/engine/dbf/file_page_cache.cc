@@ -177,6 +177,7 @@ bool TFilePageCache::Erase(const File& file, uint64_t offset) {
 void TFilePageCache::Forget(File& file) {
   ++file.generation;
   file.content_known = false;
+  file.annex.reset();
 }
 
 }  // namespace fidora

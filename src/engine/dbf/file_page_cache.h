@@ -33,6 +33,11 @@ class TFilePageCache {
   TFilePageCache(const TFilePageCache&) = delete;
   TFilePageCache& operator=(const TFilePageCache&) = delete;
 
+  // Facts its owner derived from a file's pages; they go when the pages are forgotten.
+  struct Annex {
+    virtual ~Annex() = default;
+  };
+
   // What the cache knows of one file.
   struct File {
     uint32_t id = 0;          // the key of its pages
@@ -42,6 +47,7 @@ class TFilePageCache {
     uint64_t content_tag = 0;
     bool closed_known = false;  // closed: the file's stamp when its last open closed
     FileStamp closed;
+    std::unique_ptr<Annex> annex;
   };
 
   // The record of the file with this identity, made when there is none; every Attach is
@@ -59,7 +65,7 @@ class TFilePageCache {
   void Store(const File& file, uint64_t offset, const uint8_t* page);
   // Drops the page; true when it was held.
   bool Erase(const File& file, uint64_t offset);
-  // Drops every page of the file and what was known of its content.
+  // Drops every page of the file, what was known of its content and its annex.
   void Forget(File& file);
 
   size_t pages_held() const { return used_; }

@@ -14,6 +14,13 @@ TIndexDiskStorage::TIndexDiskStorage(const std::string& path, bool shared, bool 
   name_ = std::filesystem::path(file_.path()).filename().string();
 }
 
+TIndexDiskStorage::TIndexDiskStorage(const TResolvedName& name, bool shared, bool read_write,
+                                     FileIo& io)
+    : file_(name, shared, read_write, io) {
+  file_.Open();
+  name_ = std::filesystem::path(file_.path()).filename().string();
+}
+
 void TIndexDiskStorage::Truncate(uint64_t length) {
   if (file_.HasFullAccess()) {
     file_.Truncate(length);

@@ -14,6 +14,8 @@ class TIndexDiskStorage : public TIndexStorage {
   // Opens (or, with create, creates empty) the file at path through io.
   TIndexDiskStorage(const std::string& path, bool shared, bool read_write, bool create,
                     FileIo& io = SystemFileIo());
+  // Opens the file of a name already resolved.
+  TIndexDiskStorage(const TResolvedName& name, bool shared, bool read_write, FileIo& io);
   const std::string& Name() const override { return name_; }
   size_t Read(uint64_t offset, void* buffer, size_t count) override {
     return file_.Read(buffer, count, offset);

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <filesystem>
+#include <unordered_map>
 
 #include "engine/dbf/ansi_case.h"
 #include "engine/dbf/lock_retry.h"
@@ -117,8 +118,7 @@ std::string TNtxFile::CorruptedMessage() const {
 }
 
 void TNtxFile::ReadPage(uint32_t offset, uint8_t* page) {
-  const bool cacheable =
-      cached_ != nullptr && offset != 0 && (cached_->content_known || !storage_->Shared());
+  const bool cacheable = offset != 0 && CacheTrusted();
   if (cacheable && cache_->Find(*cached_, offset, page)) return;
   if (storage_->Read(offset, page, kNtxPageSize) != kNtxPageSize)
     throw EXbError(XbErrorKind::kCorrupted, CorruptedMessage());
@@ -135,6 +135,7 @@ void TNtxFile::WritePage(uint32_t offset, const uint8_t* page) {
   // A page this process has read stays cached with its new bytes; a failed write leaves no
   // stale copy. Pages only written (a build) are not kept.
   const bool was_cached = cached_ != nullptr && offset != 0 && cache_->Erase(*cached_, offset);
+  if (cached_ != nullptr && offset != 0) cached_->annex.reset();  // the key runs may change
   storage_->Write(offset, page, kNtxPageSize);
   if (offset == 0) {
     WroteFileState(GetU16(page + 2), GetU32(page + 4));
@@ -176,6 +177,38 @@ void TNtxFile::WroteFileState(uint16_t version, uint32_t root) {
   }
   cached_->content_known = true;
   cached_->content_tag = uint64_t{version} << 32 | root;
+}
+
+namespace {
+// The entries of keys read in full, by key; bounded in record numbers.
+struct TKeyRuns : TFilePageCache::Annex {
+  static constexpr size_t kMaxRecords = size_t{1} << 20;
+  std::unordered_map<std::string, std::vector<uint32_t>> runs;
+  size_t records = 0;
+};
+}  // namespace
+
+const std::vector<uint32_t>* TNtxFile::KnownKeyRun(const std::string& key) {
+  if (!CacheTrusted() || !cached_->annex) return nullptr;
+  const auto& runs = static_cast<const TKeyRuns&>(*cached_->annex).runs;
+  const auto it = runs.find(key);
+  return it == runs.end() ? nullptr : &it->second;
+}
+
+const std::vector<uint32_t>& TNtxFile::RememberKeyRun(const std::string& key,
+                                                      std::vector<uint32_t> recnos) {
+  if (!CacheTrusted()) {
+    scratch_run_ = std::move(recnos);
+    return scratch_run_;
+  }
+  if (!cached_->annex) cached_->annex = std::make_unique<TKeyRuns>();
+  auto& annex = static_cast<TKeyRuns&>(*cached_->annex);
+  if (annex.records + recnos.size() > TKeyRuns::kMaxRecords) {
+    annex.runs.clear();
+    annex.records = 0;
+  }
+  annex.records += recnos.size();
+  return annex.runs.insert_or_assign(key, std::move(recnos)).first->second;
 }
 
 void TNtxFile::DropCache() {

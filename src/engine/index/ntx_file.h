@@ -56,6 +56,13 @@ class TNtxFile {
   void WritePage(uint32_t offset, const uint8_t* page);
   uint32_t AllocPage();
 
+  // The record numbers of the entries whose key is key, sorted, when this process has read
+  // them all under the state the file has now (nullptr when not); RememberKeyRun keeps them.
+  // Like the pages they are forgotten when another program changes the file, and whenever this
+  // process writes a page of it.
+  const std::vector<uint32_t>* KnownKeyRun(const std::string& key);
+  const std::vector<uint32_t>& RememberKeyRun(const std::string& key, std::vector<uint32_t> recnos);
+
   // Version counter: whether another program has changed the file since this process last
   // knew its state, and the adoption of the file's counter after a reload (which raises
   // "corrupted" when the file has been marked invalid meanwhile).
@@ -144,6 +151,9 @@ class TNtxFile {
   void CheckCachedState(uint16_t version, uint32_t root);
   void WroteFileState(uint16_t version, uint32_t root);
   void DropCache();
+  bool CacheTrusted() const {
+    return cached_ != nullptr && (cached_->content_known || !storage_->Shared());
+  }
 
   // A file without identity on disk (a storage in memory) keeps its pages in a cache of its own.
   static constexpr size_t kOwnCacheBudget = size_t{4} << 20;
@@ -151,6 +161,7 @@ class TNtxFile {
   TFilePageCache* cache_ = nullptr;
   TFilePageCache::File* cached_ = nullptr;
   bool has_identity_ = false;
+  std::vector<uint32_t> scratch_run_;  // a key run read while the pages were not trusted
   // The version counter at which next_page_ was last known to be the file's end.
   uint16_t end_version_ = 0;
   // The file's counter and root as read or written during the current hold of the index lock.

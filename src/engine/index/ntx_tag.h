@@ -146,6 +146,11 @@ class TNtxTag {
   void ReplaceParentSeparator(size_t level);
   void RemoveAt(size_t level, size_t pos);
   bool FindRecordAnywhere(uint32_t recno);
+  // The sorted record numbers of the entries whose key is key.
+  const std::vector<uint32_t>& EntriesOfKey(const std::string& key);
+  // Whether a write that keeps the record's key finds its entry: under the key, or (as the
+  // search of such a write falls back to) under any key.
+  bool HoldsUnchangedEntry(const std::string& key, uint32_t recno);
   void StorePage(size_t level);
   void WriteList(const TIndexPageList& list, uint16_t count);
   std::string EvaluateKey(bool before_image);

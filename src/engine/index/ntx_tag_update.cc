@@ -1,5 +1,6 @@
 // Changes to the order: key insertion and removal in the page lists, writing the lists back
 // with page splits, and the update of the order for one written record.
+#include <algorithm>
 #include <array>
 
 #include "engine/index/ntx_file.h"
@@ -74,6 +75,32 @@ bool TNtxTag::FindRecordAnywhere(uint32_t recno) {
   return false;
 }
 
+const std::vector<uint32_t>& TNtxTag::EntriesOfKey(const std::string& key) {
+  if (const std::vector<uint32_t>* known = file_.KnownKeyRun(key)) return *known;
+  ReloadKeyStack(Reposition::kNone);
+  std::vector<uint32_t> recnos;
+  // The search stands on the first entry of the key in the order; the rest follow it.
+  if (Search(key, kAnyRecord, -1) == 0) {
+    do {
+      const TIndexPageList& leaf = levels_.back();
+      if (leaf.Key(leaf.pos) != key) break;
+      recnos.push_back(leaf.Recno(leaf.pos));
+    } while (StepNext());
+  }
+  std::sort(recnos.begin(), recnos.end());
+  return file_.RememberKeyRun(key, std::move(recnos));
+}
+
+bool TNtxTag::HoldsUnchangedEntry(const std::string& key, uint32_t recno) {
+  const std::vector<uint32_t>& recnos = EntriesOfKey(key);
+  if (std::binary_search(recnos.begin(), recnos.end(), recno)) return true;
+  // As a write that changes no key does: the record is looked for under any key before its
+  // entry is added again.
+  if (!ForAccepted(true)) return false;
+  ReloadKeyStack(Reposition::kNone);
+  return FindRecordAnywhere(recno);
+}
+
 bool TNtxTag::WriteChangesEntry() {
   const bool was = ForAccepted(true), is = ForAccepted(false);
   return was != is || (is && EvaluateKey(true) != EvaluateKey(false));
@@ -107,6 +134,14 @@ bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
     const std::string new_key = EvaluateKey(false);
     if (is_new) {
       if (accepted) {
+        ReloadKeyStack(Reposition::kNone);
+        changed = AddKey(new_key, recno);
+      }
+    } else if (accepted && !had_stack && EvaluateKey(true) == new_key) {
+      // The entry keeps its key: only whether it is there matters. Without a key stack to
+      // restore, that is asked of the record numbers of the key's entries, read once while the
+      // file stays as it is, instead of walking them on every write.
+      if (!HoldsUnchangedEntry(new_key, recno)) {
         ReloadKeyStack(Reposition::kNone);
         changed = AddKey(new_key, recno);
       }

@@ -100,26 +100,32 @@ std::string TTableHandler::IndexPath(const std::string& name) const {
 }
 
 std::unique_ptr<TNtxFile> TTableHandler::OpenNtx(const std::string& path) {
-  auto storage = std::make_unique<TIndexDiskStorage>(path, shared(), read_write(), false, io());
+  return OpenNtx(ResolveName(path, io()));
+}
+
+std::unique_ptr<TNtxFile> TTableHandler::OpenNtx(const TResolvedName& path) {
+  auto storage = std::make_unique<TIndexDiskStorage>(path, shared(), read_write(), io());
   const std::string name = storage->Name();
   return TNtxFile::Open(index_view_, std::move(storage), name, lock_protocol());
 }
 
 int TTableHandler::OpenIndex(const std::string& name) {
   const std::string full = IndexPath(name);
-  bool exists = false;
-  const std::string resolved = ResolveFileName(full, io(), &exists);
+  return OpenIndex(full, ResolveName(full, io()));
+}
+
+int TTableHandler::OpenIndex(const std::string& full, const TResolvedName& resolved) {
   for (auto& slot : slots_)
     if (slot &&
-        AnsiSameText(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path(), resolved))
+        AnsiSameText(static_cast<TIndexDiskStorage&>(slot->Storage()).file().path(), resolved.path))
       return -1;
   auto free_slot = std::find(slots_.begin(), slots_.end(), nullptr);
   if (free_slot == slots_.end())
     throw EXbError(fmt::format("Too many index files open on {}", path()));
-  if (!exists || !AnsiSameText(std::filesystem::path(full).extension().string(), ".NTX"))
+  if (!resolved.exists || !AnsiSameText(std::filesystem::path(full).extension().string(), ".NTX"))
     throw EXbError(XbErrorKind::kNotFound, fmt::format("File {} could not be found", full));
   try {
-    *free_slot = OpenNtx(full);
+    *free_slot = OpenNtx(resolved);
   } catch (const EXbError& e) {
     // A file that opens but cannot be read as an index is reported as damaged; refused
     // access, expression errors and damage already named pass through.

@@ -46,6 +46,11 @@ class TTableHandler : public TDbfFields {
   int OpenIndexes(const std::string& list, const std::string& tag_name);
   // Opens one index file into the lowest free slot; -1 when it is already open.
   int OpenIndex(const std::string& name);
+  // The same for the path IndexPath gave for a name, already resolved.
+  int OpenIndex(const std::string& full, const TResolvedName& resolved);
+  // The path an index name stands for: in the table's directory unless it names one, with
+  // ".ndx" unless it has an extension.
+  std::string IndexPath(const std::string& name) const;
   void CloseIndexes();
   int TagCount() const;
   // Tag number n (1-based, across the open files in slot order), nullptr when none.
@@ -170,8 +175,8 @@ class TTableHandler : public TDbfFields {
   bool Visible();
   uint32_t StepTag(int64_t code);
   uint32_t StepFilterSet(int64_t code);
-  std::string IndexPath(const std::string& name) const;
   std::unique_ptr<TNtxFile> OpenNtx(const std::string& path);
+  std::unique_ptr<TNtxFile> OpenNtx(const TResolvedName& path);
   void BuildFilterSet();
   bool LocateByTag(TNtxTag& tag, const std::string& fields, const std::vector<std::string>& values,
                    bool partial);

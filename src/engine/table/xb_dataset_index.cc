@@ -26,11 +26,13 @@ void TXbDataSet::OpenIndexFiles(bool at_open) {
   for (const std::string& listed : index_files_) {
     std::string name = WithDefaultExtension(listed, ".ndx");
     if (name.find('/') == std::string::npos) name = Directory() + name;
-    {
-      const TDiskFile probe(name, true, false, io_);
-      if (!probe.exists()) throw EDatabaseError(fmt::sprintf("Cannot find file %s", probe.path()));
-    }
-    if (handler_->OpenIndex(name) < 0 && !at_open)
+    const TResolvedName resolved = ResolveName(name, io_);
+    if (!resolved.exists) throw EDatabaseError(fmt::sprintf("Cannot find file %s", resolved.path));
+    // The name resolved once serves the open too, unless the handler reads it otherwise.
+    const std::string full = handler_->IndexPath(name);
+    const int opened =
+        full == name ? handler_->OpenIndex(full, resolved) : handler_->OpenIndex(name);
+    if (opened < 0 && !at_open)
       throw EDatabaseError(fmt::sprintf("Index file %s already open", name));
   }
 }

@@ -103,6 +103,44 @@ TEST(IndexEntries, QuickCheckFindsARecordAmongManyEqualKeys) {
   EXPECT_TRUE(t->IndexHoldsRecord("SAME", 1499));
 }
 
+// A record that lacks its entry among many of the same key gets it back when it is written with
+// its key unchanged: in the master order and outside it, and also when the entries of its key
+// were read just before for another record's write.
+TEST(IndexEntries, AWriteThatKeepsTheKeyAddsTheEntryTheIndexLacks) {
+  struct Case {
+    const char* master;  // the selected order
+    bool key_read_before;
+  };
+  for (const Case c : {Case{"", false}, Case{"", true}, Case{"SAME", false}, Case{"SAME", true}}) {
+    SCOPED_TRACE(testing::Message()
+                 << "master '" << c.master << "', read before " << c.key_read_before);
+    TempDir dir;
+    const std::string path = MakeTable(dir, "same");
+    FillTable(path, std::vector<std::pair<std::string, int>>(500, {"same", 1}));
+    auto t = OpenHandler(path, true);
+    t->IndexOn(dir.dir() + "same.ntx", "", "NAME", "", false, true);
+    AppendRawRecords(path, 1, [](uint32_t, std::string& out) {
+      out += fmt::format(" {:<16.16}{:>5}{:8}", "same", 2, "");
+    });
+    t->RefreshHeader();
+    t->OpenIndexes("same.ntx", c.master);
+    auto write_num = [&](uint32_t r, int num) {
+      ASSERT_TRUE(t->ReadRecord(r));
+      ASSERT_TRUE(t->LockRecord(r));
+      t->SetFieldText("NUM", std::to_string(num));
+      t->WriteRecord(r);
+      t->Unlock();
+    };
+    if (c.key_read_before) write_num(250, 7);
+    ASSERT_FALSE(t->IndexHoldsRecord("SAME", 501));
+    write_num(501, 3);
+    EXPECT_TRUE(t->IndexHoldsRecord("SAME", 501));
+    EXPECT_TRUE(CheckIndex(*t, "SAME").empty());
+    write_num(501, 4);  // and once there, it is not added twice
+    EXPECT_TRUE(CheckIndex(*t, "SAME").empty());
+  }
+}
+
 TEST(IndexEntries, ARebuildReplacesTheFileOnlyWhenNobodyElseHasItOpen) {
   Names n;
   const auto before = std::filesystem::file_size(n.index);
