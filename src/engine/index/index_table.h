@@ -17,6 +17,13 @@ class TIndexExpression {
   virtual ~TIndexExpression() = default;
   // Value on the current record buffer, or on the before-image of the record being written.
   virtual IndexKeyValue Evaluate(bool before_image) = 0;
+  // The text value on the current record buffer, put together straight from the record's
+  // fields, when the expression is of a form that allows it (see TxFieldKey); the text is the
+  // one Evaluate(false) gives. False when Evaluate must be used.
+  virtual bool EvaluateText(std::string& text) {
+    (void)text;
+    return false;
+  }
 };
 
 class TIndexTable {

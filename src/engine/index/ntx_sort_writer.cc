@@ -11,7 +11,16 @@ namespace fidora {
 
 namespace {
 constexpr size_t kMaxBuildLevels = 32;
+
+// The stored key of the table's current record, without its trailing blanks (the sort drops
+// them): straight from the record's fields when the key expression allows it.
+std::string_view RecordKey(TNtxTag& tag, std::string& buffer) {
+  if (tag.KeyType() == NtxKeyType::kText && tag.KeyExpr()->EvaluateText(buffer))
+    return std::string_view(buffer).substr(0, tag.KeySize());
+  buffer = tag.FormatValue(tag.KeyExpr()->Evaluate(false), true);
+  return buffer;
 }
+}  // namespace
 
 size_t TNtxSortWriter::KeysPerPage(size_t keys, size_t max_items) {
   const size_t pages = keys / max_items + 1;
@@ -83,9 +92,10 @@ void TNtxSortWriter::Build(TIndexTable& table, TNtxFile& file, TNtxTag& tag) {
   if (total > 0) {
     sort.Reserve(total);
     table.Status(-1, 1, static_cast<int>(total));
+    std::string buffer;
     for (table.BuildFirst(); !table.BuildAtEnd(); table.BuildNext()) {
       const uint32_t recno = table.CurrentRecord();
-      if (tag.ForAccepts()) sort.Add(tag.FormatValue(tag.KeyExpr()->Evaluate(false), true), recno);
+      if (tag.ForAccepts()) sort.Add(RecordKey(tag, buffer), recno);
       table.Status(1, static_cast<int>(recno), 0);
     }
     table.Status(0, 0, 0);
