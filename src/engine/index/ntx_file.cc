@@ -101,21 +101,32 @@ void TNtxFile::ReadPage(uint32_t offset, uint8_t* page) {
 }
 
 void TNtxFile::WritePage(uint32_t offset, const uint8_t* page) {
-  // The first page of a change: the header with the new version and the mark goes first.
-  if (changing_keys_ && offset != 0 && !mark_on_disk_) WriteMark();
-  // A page this process has read stays cached with its new bytes; a failed write leaves no
-  // stale copy. Pages only written (a build) are not kept.
-  const bool was_cached = offset != 0 && page_cache_.erase(offset) > 0;
-  storage_->Write(offset, page, kNtxPageSize);
-  if (offset == 0) {
-    // The header carries the root: the state this process writes is the one the cache holds.
-    const NtxHeader header = NtxHeader::Decode(page);
-    cache_version_ = header.version;
-    cache_root_ = header.root;
-    cache_state_known_ = header.root != 0;
+  if (offset != 0) {
+    WritePages(offset, page, 1);
     return;
   }
-  if (was_cached) page_cache_[offset].assign(page, page + kNtxPageSize);
+  storage_->Write(0, page, kNtxPageSize);
+  // The header carries the root: the state this process writes is the one the cache holds.
+  const NtxHeader header = NtxHeader::Decode(page);
+  cache_version_ = header.version;
+  cache_root_ = header.root;
+  cache_state_known_ = header.root != 0;
+}
+
+void TNtxFile::WritePages(uint32_t offset, const uint8_t* pages, size_t count) {
+  // The first page of a change: the header with the new version and the mark goes first.
+  if (changing_keys_ && !mark_on_disk_) WriteMark();
+  // A page this process has read stays cached with its new bytes; a failed write leaves no
+  // stale copy. Pages only written (a build) are not kept.
+  std::vector<size_t> cached;
+  for (size_t i = 0; i < count; ++i)
+    if (page_cache_.erase(offset + static_cast<uint32_t>(i * kNtxPageSize)) > 0)
+      cached.push_back(i);
+  storage_->Write(offset, pages, count * kNtxPageSize);
+  for (size_t i : cached) {
+    const uint8_t* page = pages + i * kNtxPageSize;
+    page_cache_[offset + static_cast<uint32_t>(i * kNtxPageSize)].assign(page, page + kNtxPageSize);
+  }
 }
 
 void TNtxFile::CheckCachedState(uint16_t version, uint32_t root) {

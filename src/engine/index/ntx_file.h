@@ -50,6 +50,8 @@ class TNtxFile {
   // changed the file; a shared file is never read from memory on any other ground.
   void ReadPage(uint32_t offset, uint8_t* page);
   void WritePage(uint32_t offset, const uint8_t* page);
+  // count consecutive pages (not the header) from offset in one write.
+  void WritePages(uint32_t offset, const uint8_t* pages, size_t count);
   uint32_t AllocPage();
 
   // Version counter: whether another program has changed the file since this process last

@@ -85,21 +85,35 @@ bool NtxPage::Decode(const uint8_t* page, uint16_t key_size, uint16_t max_items,
   return true;
 }
 
-std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& slots,
-                                   uint16_t key_size, uint16_t max_items) {
+std::vector<uint8_t> EmptyNtxPage(uint16_t key_size, uint16_t max_items) {
   std::vector<uint8_t> page(kNtxPageSize, 0);
   const size_t item_size = NtxItemSize(key_size);
   const size_t first = 2 * static_cast<size_t>(max_items) + 4;
-  PutU16(page.data(), count);
   for (size_t k = 0; k <= max_items; ++k)
     PutU16(page.data() + 2 + 2 * k, static_cast<uint16_t>(first + k * item_size));
-  for (size_t k = 0; k < slots.size() && k <= max_items; ++k) {
-    uint8_t* at = page.data() + first + k * item_size;
-    PutU32(at, slots[k].child);
-    PutU32(at + 4, slots[k].recno);
-    std::memset(at + 8, ' ', key_size);
-    std::memcpy(at + 8, slots[k].key.data(), std::min<size_t>(slots[k].key.size(), key_size));
-  }
+  return page;
+}
+
+uint8_t* NtxSlot(uint8_t* page, size_t k, uint16_t key_size, uint16_t max_items) {
+  return page + 2 * static_cast<size_t>(max_items) + 4 + k * NtxItemSize(key_size);
+}
+
+void PutNtxSlot(uint8_t* slot, uint32_t child, uint32_t recno, std::string_view key,
+                uint16_t key_size) {
+  PutU32(slot, child);
+  PutU32(slot + 4, recno);
+  const size_t n = std::min<size_t>(key.size(), key_size);
+  std::memcpy(slot + 8, key.data(), n);
+  std::memset(slot + 8 + n, ' ', key_size - n);
+}
+
+std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& slots,
+                                   uint16_t key_size, uint16_t max_items) {
+  std::vector<uint8_t> page = EmptyNtxPage(key_size, max_items);
+  PutU16(page.data(), count);
+  for (size_t k = 0; k < slots.size() && k <= max_items; ++k)
+    PutNtxSlot(NtxSlot(page.data(), k, key_size, max_items), slots[k].child, slots[k].recno,
+               slots[k].key, key_size);
   return page;
 }
 

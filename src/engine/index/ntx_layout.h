@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/dbf/byte_order.h"  // the page and header numbers are little-endian
@@ -64,5 +65,11 @@ struct NtxPage {
 // slots written in offset-table order (keys blank-padded or cut to key_size).
 std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& slots,
                                    uint16_t key_size, uint16_t max_items);
+// The same filled in place: the page with no keys (zero-filled, offset table initialised), the
+// item slot k of such a page, and the writing of one slot.
+std::vector<uint8_t> EmptyNtxPage(uint16_t key_size, uint16_t max_items);
+uint8_t* NtxSlot(uint8_t* page, size_t k, uint16_t key_size, uint16_t max_items);
+void PutNtxSlot(uint8_t* slot, uint32_t child, uint32_t recno, std::string_view key,
+                uint16_t key_size);
 
 }  // namespace fidora
