@@ -125,7 +125,7 @@ class TTableHandler : public TDbfFields {
   void Pack();
   void Zap();
 
-  void SetReadAhead(bool on);
+  void SetReadAhead(bool on, size_t block_bytes = TRecordReadAhead::kBlockBytes);
   void AllowReadAhead(bool allowed);
 
   // Progress notices (stat1, stat2, stat3) of long operations.
