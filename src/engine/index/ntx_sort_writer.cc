@@ -119,7 +119,8 @@ void TNtxSortWriter::Finish() {
 
 void TNtxSortWriter::Build(TIndexTable& table, TNtxFile& file, TNtxTag& tag) {
   const uint32_t total = table.RecordCount();
-  TxSort sort(static_cast<size_t>(tag.KeySize()) + 1, tag.Unique(), !tag.Descending());
+  TxSort sort(static_cast<size_t>(tag.KeySize()) + 1, tag.Unique(), !tag.Descending(),
+              {table.BuildMemory(), [&table] { return table.OpenScratchFile(); }});
   if (total > 0) {
     sort.Reserve(total);
     table.Status(-1, 1, static_cast<int>(total));

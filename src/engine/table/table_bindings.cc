@@ -152,6 +152,14 @@ void TTableIndexView::BuildNext() {
 bool TTableIndexView::BuildAtEnd() {
   return build_end_;
 }
+size_t TTableIndexView::BuildMemory() {
+  return table_.build_memory();
+}
+std::unique_ptr<TScratchFile> TTableIndexView::OpenScratchFile() {
+  const std::string& path = table_.path();
+  return std::make_unique<TScratchFile>(table_.io(), path.substr(0, path.rfind('/') + 1),
+                                        table_.table_name() + ".sort");
+}
 bool TTableIndexView::ExactSeek() {
   return table_.exact();
 }
