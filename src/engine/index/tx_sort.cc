@@ -13,6 +13,7 @@ namespace fidora {
 namespace {
 // Buckets smaller than this are finished by insertion sort.
 constexpr size_t kInsertionLimit = 24;
+constexpr size_t kGrowRows = 4096;
 // A run is read (and written) in blocks of at most this, and of at least kLeastRunBlock: a
 // merge takes as many runs at once as the memory has room for such blocks.
 constexpr size_t kRunBlock = size_t{1} << 20;
@@ -43,27 +44,41 @@ void TxSort::Add(std::string_view key, uint32_t recno) {
     throw EXbError(
         fmt::format("Sort key length must be 1-{} bytes, is {}", key_limit_, key.size() + 1));
   if (held_ == max_rows_) WriteRun();
-  // Growing never takes more than the budget.
-  if (rows_.size() == rows_.capacity() && max_rows_ != SIZE_MAX)
-    rows_.reserve(std::min(std::max<size_t>(2 * held_, 64), max_rows_) * width_);
-  const size_t at = rows_.size();
-  rows_.resize(at + width_, 0);
-  uint8_t* row = rows_.data() + at;
+  if (held_ * width_ == rows_.size()) GrowRows();
+  uint8_t* row = rows_.data() + held_ * width_;
   std::memcpy(row, key.data(), key.size());
   uint8_t* r = row + key.size();
   r[0] = static_cast<uint8_t>(recno >> 24);
   r[1] = static_cast<uint8_t>(recno >> 16);
   r[2] = static_cast<uint8_t>(recno >> 8);
   r[3] = static_cast<uint8_t>(recno);
+  std::memset(r + 4, 0, width_ - 1 - (key.size() + 4));
   row[width_ - 1] = static_cast<uint8_t>(key.size() + 4);
   ++count_;
   ++held_;
 }
 
+// Rows are made ready in steps of kGrowRows (one call instead of one per key), and the room
+// for them grows by doubling, never past the budget.
+void TxSort::GrowRows() {
+  const size_t rows = rows_.size() / width_;
+  if (rows_.size() == rows_.capacity())
+    rows_.reserve(std::min(std::max<size_t>(2 * rows, kGrowRows), max_rows_) * width_);
+  rows_.resize(std::min(rows + kGrowRows, rows_.capacity() / width_) * width_);
+}
+
+// Eight bytes at a time: rows are a few dozen bytes, and a call per row would cost more than
+// the move.
 void TxSort::SwapRows(uint8_t* a, uint8_t* b) {
-  std::memcpy(spare_row_.data(), a, width_);
-  std::memcpy(a, b, width_);
-  std::memcpy(b, spare_row_.data(), width_);
+  size_t i = 0;
+  for (; i + 8 <= width_; i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    std::memcpy(a + i, &y, 8);
+    std::memcpy(b + i, &x, 8);
+  }
+  for (; i < width_; ++i) std::swap(a[i], b[i]);
 }
 
 // Rows that agree on their first depth bytes, ordered on the rest.

@@ -50,6 +50,7 @@ class TxSort {
   void SortRows(uint8_t* rows, size_t n, size_t depth);
   void InsertionSort(uint8_t* rows, size_t n, size_t depth);
   void SwapRows(uint8_t* a, uint8_t* b);
+  void GrowRows();
   // The held rows, sorted, to a run of their own.
   void WriteRun();
   // Merges runs until one merge can take them all at once, then starts it.
