@@ -42,8 +42,6 @@ class TxSort {
   // The next key in order; false when none is left.
   bool Next(std::string* key, uint32_t* recno);
   size_t Count() const { return count_; }
-  // Runs written so far.
-  size_t Runs() const { return runs_.size(); }
 
  private:
   void Sort();
