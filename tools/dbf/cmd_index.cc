@@ -26,11 +26,22 @@ void PrintRecord(TTableHandler& t) {
   std::cout << line << "\n";
 }
 
+// "--memory MB": the memory an index build's sort may hold (whole megabytes, at least 1).
+void ApplyBuildMemory(const ParsedArgs& a, TTableHandler& t) {
+  if (!a.Has("--memory")) return;
+  const std::string& text = a.Value("--memory");
+  if (text.empty() || text.size() > 7 ||
+      text.find_first_not_of("0123456789") != std::string::npos || std::stoul(text) == 0)
+    throw UsageError("bad --memory " + text + " (whole megabytes, at least 1)");
+  t.SetBuildMemory(static_cast<size_t>(std::stoul(text)) << 20);
+}
+
 int Index(const std::vector<std::string>& args) {
-  const ParsedArgs a =
-      ParseArgs(args, {{"--for", true}, {"--unique", false}, {"--descending", false}});
+  const ParsedArgs a = ParseArgs(
+      args, {{"--for", true}, {"--unique", false}, {"--descending", false}, {"--memory", true}});
   if (a.positional.size() != 3) throw UsageError("index needs TABLE FILE.ntx KEYEXPR");
   auto t = OpenHandler(a.positional[0], true);
+  ApplyBuildMemory(a, *t);
   t->IndexOn(Absolute(a.positional[1]), "", StoredFromInput(a.positional[2]),
              StoredFromInput(a.Value("--for")), a.Has("--unique"), !a.Has("--descending"));
   return 0;
@@ -40,10 +51,14 @@ int Index(const std::vector<std::string>& args) {
 // invalid or otherwise damaged keeps; --key (with --for, --unique, --descending) stands in
 // for a header that is lost.
 int Reindex(const std::vector<std::string>& args) {
-  const ParsedArgs a = ParseArgs(
-      args, {{"--key", true}, {"--for", true}, {"--unique", false}, {"--descending", false}});
+  const ParsedArgs a = ParseArgs(args, {{"--key", true},
+                                        {"--for", true},
+                                        {"--unique", false},
+                                        {"--descending", false},
+                                        {"--memory", true}});
   if (a.positional.size() < 2) throw UsageError("reindex needs TABLE FILE.ntx...");
   auto t = OpenHandler(a.positional[0], true);
+  ApplyBuildMemory(a, *t);
   const TIndexDefinition given{a.Value("--key"), a.Value("--for"), a.Has("--unique"),
                                !a.Has("--descending")};
   for (size_t i = 1; i < a.positional.size(); ++i) {
@@ -149,13 +164,18 @@ int PackOrZap(std::vector<std::string> args, bool pack) {
 }  // namespace
 
 void RegisterIndexCommands(CommandRegistry& registry) {
-  registry.Add({"index", "index TABLE FILE.ntx KEYEXPR [--for EXPR] [--unique] [--descending]",
-                "build an NTX index of the table's records", Index});
+  registry.Add({"index",
+                "index TABLE FILE.ntx KEYEXPR [--for EXPR] [--unique] [--descending] [--memory MB]",
+                "build an NTX index of the table's records; the keys are sorted in at most MB "
+                "megabytes of memory (256), and a larger table sorts runs into temporary files "
+                "beside it (removed at once: nothing is left behind) and merges them",
+                Index});
   registry.Add({"reindex",
-                "reindex TABLE FILE.ntx... [--key EXPR [--for EXPR] [--unique] [--descending]]",
+                "reindex TABLE FILE.ntx... [--key EXPR [--for EXPR] [--unique] [--descending]] "
+                "[--memory MB]",
                 "rebuild NTX indexes from the table, each with the definition in its own header "
                 "(damaged and invalid indexes included); --key gives the definition of an "
-                "index whose header is lost",
+                "index whose header is lost; --memory as for index",
                 Reindex});
   registry.Add({"keys", "keys FILE.ntx [--table TABLE]",
                 "every entry of the index in order, one \"key¦recno\" line each; with --table "

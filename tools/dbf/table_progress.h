@@ -53,6 +53,8 @@ class TCheckProgress : public TIndexTable {
   void BuildFirst() override;
   void BuildNext() override;
   bool BuildAtEnd() override;
+  size_t BuildMemory() override { return table_.BuildMemory(); }
+  std::unique_ptr<TScratchFile> OpenScratchFile() override { return table_.OpenScratchFile(); }
   bool ExactSeek() override { return table_.ExactSeek(); }
   void Status(int stat1, int stat2, int stat3) override { table_.Status(stat1, stat2, stat3); }
 

@@ -38,9 +38,30 @@ char AnsiLower(char c) {
   }
 }
 
+namespace {
+// AnsiUpper of every byte, for texts folded a byte at a time.
+struct UpperTable {
+  char map[256];
+  UpperTable() {
+    for (int c = 0; c < 256; ++c) map[c] = AnsiUpper(static_cast<char>(c));
+  }
+};
+const UpperTable& Uppers() {
+  static const UpperTable table;
+  return table;
+}
+}  // namespace
+
+void AppendAnsiUpper(std::string& out, std::string_view text) {
+  const char* map = Uppers().map;
+  const size_t at = out.size();
+  out.resize(at + text.size());
+  for (size_t i = 0; i < text.size(); ++i) out[at + i] = map[static_cast<unsigned char>(text[i])];
+}
+
 std::string AnsiUpperCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = AnsiUpper(c);
+  std::string out;
+  AppendAnsiUpper(out, text);
   return out;
 }
 

@@ -30,6 +30,14 @@ int ToInt(std::string_view s) {
   return v;
 }
 
+// The width decimal digits of 0 <= value < 10^width.
+void PutDigits(char* at, int value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    at[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+}
+
 }  // namespace
 
 const TxDBFDate& TxDBFDate::Instance() {
@@ -64,7 +72,14 @@ std::string TxDBFDate::DayToField(int64_t day_number) const {
   if (day_number <= 0) return std::string(8, ' ');
   int y, m, d;
   DecodeDay(day_number, &y, &m, &d);
-  return fmt::format("{:04d}{:02d}{:02d}", y, m, d);
+  // Month and day are always two digits; the year of a day number far outside the calendar
+  // is not four. Digits are put by hand: an index build on a date converts every record.
+  if (y < 0 || y > 9999) return fmt::format("{:04d}{:02d}{:02d}", y, m, d);
+  std::string text(8, '0');
+  PutDigits(text.data(), y, 4);
+  PutDigits(text.data() + 4, m, 2);
+  PutDigits(text.data() + 6, d, 2);
+  return text;
 }
 
 bool TxDBFDate::FieldToDay(std::string_view text, int64_t* day_number) const {

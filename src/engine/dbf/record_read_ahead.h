@@ -14,15 +14,15 @@ namespace fidora {
 class TRecordReadAhead {
  public:
   static constexpr size_t kBlockBytes = 32768;
+  // The blocks of a pass over the whole table (an index build): few reads for any size.
+  static constexpr size_t kPassBlockBytes = 1 << 20;
   // Reads count bytes at offset from the file; returns how many were read.
   using TFileRead = std::function<size_t(void* buffer, size_t count, uint64_t offset)>;
 
   bool On() const { return on_; }
-  // Switching on or off drops the block either way.
-  void SetOn(bool on) {
-    on_ = on;
-    Drop();
-  }
+  // Switching on or off drops the block either way; block_bytes is the size of the blocks
+  // read from now on (rounded down to whole records, at least one).
+  void SetOn(bool on, size_t block_bytes = kBlockBytes);
   void Drop() { size_ = 0; }
 
   // One record of `length` bytes at offset, from the block or by refilling it from that
@@ -33,6 +33,7 @@ class TRecordReadAhead {
 
  private:
   bool on_ = false;
+  size_t block_bytes_ = kBlockBytes;
   std::vector<char> block_;
   uint64_t start_ = 0;
   size_t size_ = 0;

@@ -30,6 +30,8 @@ class TxExpHandler {
   void Recompile(const std::string& text);
 
   bool HasTree() const { return tree_ != nullptr; }
+  const TxExpBaseObject* Tree() const { return tree_.get(); }
+  const TxExpUserLink* Link() const { return link_; }
   const std::string& Text() const { return text_; }
 
   // The value on the current record; the type is kept as ResultType(). No tree: Unknown.

@@ -83,6 +83,7 @@ class TxExpFunction final : public TxExpBaseObject {
   double NumberArg(int k) const { return Arg(k, TxExpType::Number).number; }
   std::string TextArg(int k) const { return Arg(k, TxExpType::Text).text; }
   const TxExpUserLink* Link() const { return link_; }
+  const TxUserDefFunction& Function() const { return *function_; }
 
  private:
   std::shared_ptr<const TxUserDefFunction> function_;
@@ -97,6 +98,7 @@ class TxExpFieldvar final : public TxExpBaseObject {
   int Kind() const override { return variable_->Kind(); }
   std::string Render() const override { return variable_->FirstName(); }
   TxExpValue Evaluate() const override { return variable_->Evaluate(); }
+  const TxUserDefFieldVar& Variable() const { return *variable_; }
 
  private:
   std::shared_ptr<const TxUserDefFieldVar> variable_;

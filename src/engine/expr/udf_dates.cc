@@ -41,12 +41,15 @@ FIDORA_UDF(TxUDFDTOC, "DTOC") {
 }
 
 FIDORA_UDF(TxUDFDTOS, "DTOS") {
-  const double day = call.Arg(1, TxExpType::Date).number;
-  if (IsNoDate(day)) return TxExpValue::OfText(std::string(8, ' '));
-  return TxExpValue::OfText(DayNumberToFieldText(WholeDay(day)));
+  return TxExpValue::OfText(udf::DtosText(call.Arg(1, TxExpType::Date).number));
 }
 
 }  // namespace
+
+std::string udf::DtosText(double day) {
+  if (IsNoDate(day)) return std::string(8, ' ');
+  return DayNumberToFieldText(WholeDay(day));
+}
 
 void RegisterDateFunctions(TxFunctionReg& r) {
   r.Add(std::make_shared<TxUDFCTOD>());

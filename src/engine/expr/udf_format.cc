@@ -7,12 +7,9 @@
 #include "engine/expr/udf_library.h"
 
 namespace fidora {
-namespace {
 
-using udf::CheckedLength;
+namespace udf {
 
-// The width STR uses when it is given none: the table registry's default, or the declared
-// width of the first argument once index expressions of the table have been compiled.
 std::int64_t DefaultStrWidth(const TxExpFunction& call) {
   const TxExpUserLink* link = call.Link();
   if (!link) return 10;
@@ -23,8 +20,6 @@ std::int64_t DefaultStrWidth(const TxExpFunction& call) {
   return link->StrDefaultWidth();
 }
 
-// x right-justified in width characters with the given decimals (rounded); width asterisks
-// when it does not fit, empty for a width of 0 or less.
 std::string FormatStr(double x, std::int64_t width, std::int64_t decimals) {
   if (width <= 0) return {};
   CheckedLength(width);
@@ -40,6 +35,14 @@ std::string FormatStr(double x, std::int64_t width, std::int64_t decimals) {
   if (text.size() > w) return std::string(w, '*');
   return std::string(w - text.size(), ' ') + text;
 }
+
+}  // namespace udf
+
+namespace {
+
+using udf::CheckedLength;
+using udf::DefaultStrWidth;
+using udf::FormatStr;
 
 std::string StrOf(const TxExpFunction& call) {
   const double x = call.NumberArg(1);

@@ -34,6 +34,15 @@ int CompareValues(const TxExpValue& a, const TxExpValue& b);
 double RoundHalfAwayFromZero(double x, std::int64_t places);
 // "A %s value is required but invalid" / "Argument for %s must be %s".
 [[noreturn]] void RequiredButInvalid(const std::string& what);
+
+// STR's text: x right-justified in width characters with the given decimals (rounded); width
+// asterisks when it does not fit, empty for a width of 0 or less.
+std::string FormatStr(double x, std::int64_t width, std::int64_t decimals);
+// The width STR uses when the call gives none: the table registry's default, or the declared
+// width of the first argument once index expressions of the table have been compiled.
+std::int64_t DefaultStrWidth(const TxExpFunction& call);
+// DTOS's text of a day number: "yyyymmdd", 8 blanks for no date.
+std::string DtosText(double day);
 [[noreturn]] void ArgumentMustBe(const std::string& function, const std::string& range);
 
 }  // namespace udf

@@ -112,12 +112,15 @@ std::vector<TIndexEntry> TIndexPageList::TakeFront(size_t n) {
 
 void TIndexPageList::Encode(uint8_t* page, uint16_t count, uint16_t key_size,
                             uint16_t max_items) const {
-  InitNtxPage(page, count, key_size, max_items);
+  const std::vector<uint8_t> empty = EmptyNtxPage(key_size, max_items);
+  std::copy(empty.begin(), empty.end(), page);
+  PutU16(page, count);
   const size_t n = std::min<size_t>(size(), size_t{max_items} + 1);
   for (size_t i = 0; i < n; ++i) {
     // A branch's last slot carries only the rightmost child; like a built page, no record.
     const bool rightmost = !leaf && i + 1 == size();
-    PutNtxSlot(page, i, leaf ? 0 : Link(i), rightmost ? 0 : Recno(i), Key(i), key_size, max_items);
+    PutNtxSlot(NtxSlot(page, i, key_size, max_items), leaf ? 0 : Link(i), rightmost ? 0 : Recno(i),
+               Key(i), key_size);
   }
 }
 

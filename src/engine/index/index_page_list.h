@@ -64,8 +64,8 @@ class TIndexPageList {
   // Removes the first n entries and returns them.
   std::vector<TIndexEntry> TakeFront(size_t n);
 
-  // Writes entries [0, size()) as a page in a zero-filled buffer: a branch entry writes its
-  // link as the child, a leaf entry child 0; a branch's last slot carries only the rightmost
+  // Writes entries [0, size()) as a page into a buffer of kNtxPageSize bytes: a branch entry writes
+  // its link as the child, a leaf entry child 0; a branch's last slot carries only the rightmost
   // child (record 0). count is the page's key count.
   void Encode(uint8_t* page, uint16_t count, uint16_t key_size, uint16_t max_items) const;
 

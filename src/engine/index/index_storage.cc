@@ -15,7 +15,7 @@ size_t TMemoryIndexStorage::Read(uint64_t offset, void* buffer, size_t count) {
 void TMemoryIndexStorage::Write(uint64_t offset, const void* buffer, size_t count) {
   if (bytes_.size() < offset + count) bytes_.resize(offset + count, 0);
   std::memcpy(bytes_.data() + offset, buffer, count);
-  ++writes_;
+  writes_ += std::max<size_t>(1, count / 1024);
 }
 
 }  // namespace fidora

@@ -56,7 +56,8 @@ class TMemoryIndexStorage : public TIndexStorage {
   void Pause(std::chrono::milliseconds) override {}  // never locked, so never waits
 
   std::vector<uint8_t>& bytes() { return bytes_; }
-  // Number of page-sized writes (tests check that a build writes each page once).
+  // Number of pages written, whether one or several at a time (tests check that a build
+  // writes each page once).
   size_t writes() const { return writes_; }
 
  private:

@@ -7,9 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "engine/dbf/scratch_file.h"
 #include "engine/index/ntx_key.h"
 
 namespace fidora {
+
+// The memory an index build's sort holds by default before it writes sorted runs: 256 MB.
+inline constexpr size_t kDefaultBuildMemory = size_t{256} << 20;
 
 // A compiled key or FOR expression bound to one table.
 class TIndexExpression {
@@ -17,6 +21,13 @@ class TIndexExpression {
   virtual ~TIndexExpression() = default;
   // Value on the current record buffer, or on the before-image of the record being written.
   virtual IndexKeyValue Evaluate(bool before_image) = 0;
+  // The text value on the current record buffer, put together straight from the record's
+  // fields, when the expression is of a form that allows it (see TxFieldKey); the text is the
+  // one Evaluate(false) gives. False when Evaluate must be used.
+  virtual bool EvaluateText(std::string& text) {
+    (void)text;
+    return false;
+  }
 };
 
 class TIndexTable {
@@ -38,6 +49,10 @@ class TIndexTable {
   virtual void BuildFirst() = 0;
   virtual void BuildNext() = 0;
   virtual bool BuildAtEnd() = 0;
+  // The memory a build's sort may hold before it writes sorted runs to scratch files, and a
+  // new scratch file for a run (beside the table).
+  virtual size_t BuildMemory() { return kDefaultBuildMemory; }
+  virtual std::unique_ptr<TScratchFile> OpenScratchFile() = 0;
 
   virtual bool ExactSeek() = 0;
   // Progress notice (stat1, stat2, stat3).

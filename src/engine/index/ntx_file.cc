@@ -130,18 +130,28 @@ void TNtxFile::ReadPage(uint32_t offset, uint8_t* page) {
 }
 
 void TNtxFile::WritePage(uint32_t offset, const uint8_t* page) {
-  // The first page of a change: the header with the new version and the mark goes first.
-  if (changing_keys_ && offset != 0 && !mark_on_disk_) WriteMark();
-  // A page this process has read stays cached with its new bytes; a failed write leaves no
-  // stale copy. Pages only written (a build) are not kept.
-  const bool was_cached = cached_ != nullptr && offset != 0 && cache_->Erase(*cached_, offset);
-  if (cached_ != nullptr && offset != 0) cached_->annex.reset();  // the key runs may change
-  storage_->Write(offset, page, kNtxPageSize);
-  if (offset == 0) {
-    WroteFileState(GetU16(page + 2), GetU32(page + 4));
+  if (offset != 0) {
+    WritePages(offset, page, 1);
     return;
   }
-  if (was_cached) cache_->Store(*cached_, offset, page);
+  storage_->Write(0, page, kNtxPageSize);
+  WroteFileState(GetU16(page + 2), GetU32(page + 4));
+}
+
+void TNtxFile::WritePages(uint32_t offset, const uint8_t* pages, size_t count) {
+  // The first page of a change: the header with the new version and the mark goes first.
+  if (changing_keys_ && !mark_on_disk_) WriteMark();
+  // A page this process has read stays cached with its new bytes; a failed write leaves no
+  // stale copy. Pages only written (a build) are not kept.
+  std::vector<size_t> cached;
+  if (cached_ != nullptr) {
+    cached_->annex.reset();  // the key runs may change
+    for (size_t i = 0; i < count; ++i)
+      if (cache_->Erase(*cached_, offset + i * kNtxPageSize)) cached.push_back(i);
+  }
+  storage_->Write(offset, pages, count * kNtxPageSize);
+  for (size_t i : cached)
+    cache_->Store(*cached_, offset + i * kNtxPageSize, pages + i * kNtxPageSize);
 }
 
 void TNtxFile::SawFileState(uint16_t version, uint32_t root) {

@@ -54,6 +54,8 @@ class TNtxFile {
   // root are read once per hold.
   void ReadPage(uint32_t offset, uint8_t* page);
   void WritePage(uint32_t offset, const uint8_t* page);
+  // count consecutive pages (not the header) from offset in one write.
+  void WritePages(uint32_t offset, const uint8_t* pages, size_t count);
   uint32_t AllocPage();
 
   // The record numbers of the entries whose key is key, sorted, when this process has read

@@ -89,29 +89,35 @@ bool NtxPage::Decode(const uint8_t* page, uint16_t key_size, uint16_t max_items,
   return true;
 }
 
-void InitNtxPage(uint8_t* page, uint16_t count, uint16_t key_size, uint16_t max_items) {
+std::vector<uint8_t> EmptyNtxPage(uint16_t key_size, uint16_t max_items) {
+  std::vector<uint8_t> page(kNtxPageSize, 0);
   const size_t item_size = NtxItemSize(key_size);
   const size_t first = 2 * static_cast<size_t>(max_items) + 4;
-  PutU16(page, count);
   for (size_t k = 0; k <= max_items; ++k)
-    PutU16(page + 2 + 2 * k, static_cast<uint16_t>(first + k * item_size));
+    PutU16(page.data() + 2 + 2 * k, static_cast<uint16_t>(first + k * item_size));
+  return page;
 }
 
-void PutNtxSlot(uint8_t* page, size_t k, uint32_t child, uint32_t recno, std::string_view key,
-                uint16_t key_size, uint16_t max_items) {
-  uint8_t* at = page + 2 * static_cast<size_t>(max_items) + 4 + k * NtxItemSize(key_size);
-  PutU32(at, child);
-  PutU32(at + 4, recno);
-  std::memset(at + 8, ' ', key_size);
-  std::memcpy(at + 8, key.data(), std::min<size_t>(key.size(), key_size));
+uint8_t* NtxSlot(uint8_t* page, size_t k, uint16_t key_size, uint16_t max_items) {
+  return page + 2 * static_cast<size_t>(max_items) + 4 + k * NtxItemSize(key_size);
+}
+
+void PutNtxSlot(uint8_t* slot, uint32_t child, uint32_t recno, std::string_view key,
+                uint16_t key_size) {
+  PutU32(slot, child);
+  PutU32(slot + 4, recno);
+  const size_t n = std::min<size_t>(key.size(), key_size);
+  std::memcpy(slot + 8, key.data(), n);
+  std::memset(slot + 8 + n, ' ', key_size - n);
 }
 
 std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& slots,
                                    uint16_t key_size, uint16_t max_items) {
-  std::vector<uint8_t> page(kNtxPageSize, 0);
-  InitNtxPage(page.data(), count, key_size, max_items);
+  std::vector<uint8_t> page = EmptyNtxPage(key_size, max_items);
+  PutU16(page.data(), count);
   for (size_t k = 0; k < slots.size() && k <= max_items; ++k)
-    PutNtxSlot(page.data(), k, slots[k].child, slots[k].recno, slots[k].key, key_size, max_items);
+    PutNtxSlot(NtxSlot(page.data(), k, key_size, max_items), slots[k].child, slots[k].recno,
+               slots[k].key, key_size);
   return page;
 }
 

@@ -85,17 +85,15 @@ struct NtxPage {
   static bool Decode(const uint8_t* page, uint16_t key_size, uint16_t max_items, NtxPage* out);
 };
 
-// Starts a page in a zero-filled buffer of kNtxPageSize bytes: the count and the offset table
-// initialised for max_items (slot k follows slot k - 1).
-void InitNtxPage(uint8_t* page, uint16_t count, uint16_t key_size, uint16_t max_items);
-// Writes item slot k (k <= max_items) of a page started by InitNtxPage; the key is
-// blank-padded or cut to key_size.
-void PutNtxSlot(uint8_t* page, size_t k, uint32_t child, uint32_t recno, std::string_view key,
-                uint16_t key_size, uint16_t max_items);
-
 // Fills a zero-filled page: the offset table initialised for max_items, count, and the given
 // slots written in offset-table order (keys blank-padded or cut to key_size).
 std::vector<uint8_t> EncodeNtxPage(uint16_t count, const std::vector<NtxItem>& slots,
                                    uint16_t key_size, uint16_t max_items);
+// The same filled in place: the page with no keys (zero-filled, offset table initialised), the
+// item slot k of such a page, and the writing of one slot.
+std::vector<uint8_t> EmptyNtxPage(uint16_t key_size, uint16_t max_items);
+uint8_t* NtxSlot(uint8_t* page, size_t k, uint16_t key_size, uint16_t max_items);
+void PutNtxSlot(uint8_t* slot, uint32_t child, uint32_t recno, std::string_view key,
+                uint16_t key_size);
 
 }  // namespace fidora

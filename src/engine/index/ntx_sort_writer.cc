@@ -11,7 +11,18 @@ namespace fidora {
 
 namespace {
 constexpr size_t kMaxBuildLevels = 32;
+// Pages written at once (256 KB).
+constexpr size_t kBatchPages = 256;
+
+// The stored key of the table's current record, without its trailing blanks (the sort drops
+// them): straight from the record's fields when the key expression allows it.
+std::string_view RecordKey(TNtxTag& tag, std::string& buffer) {
+  if (tag.KeyType() == NtxKeyType::kText && tag.KeyExpr()->EvaluateText(buffer))
+    return std::string_view(buffer).substr(0, tag.KeySize());
+  buffer = tag.FormatValue(tag.KeyExpr()->Evaluate(false), true);
+  return buffer;
 }
+}  // namespace
 
 size_t TNtxSortWriter::KeysPerPage(size_t keys, size_t max_items) {
   const size_t pages = keys / max_items + 1;
@@ -19,73 +30,104 @@ size_t TNtxSortWriter::KeysPerPage(size_t keys, size_t max_items) {
 }
 
 TNtxSortWriter::TNtxSortWriter(TNtxFile& file, TNtxTag& tag, size_t keys_per_page)
-    : file_(file), tag_(tag), keys_per_page_(keys_per_page) {}
-
-void TNtxSortWriter::WriteLevel(size_t level, uint32_t offset, uint16_t count) {
-  const std::vector<uint8_t> page =
-      EncodeNtxPage(count, levels_[level].items, tag_.KeySize(), tag_.MaxItems());
-  file_.WritePage(offset, page.data());
+    : file_(file),
+      tag_(tag),
+      keys_per_page_(keys_per_page),
+      key_size_(tag.KeySize()),
+      max_items_(tag.MaxItems()),
+      empty_page_(EmptyNtxPage(key_size_, max_items_)) {
+  batch_.reserve(kBatchPages * kNtxPageSize);
 }
 
-void TNtxSortWriter::Put(size_t level, NtxItem item) {
+uint8_t* TNtxSortWriter::Slot(Level& level, size_t k) {
+  return NtxSlot(level.page.data(), k, key_size_, max_items_);
+}
+
+void TNtxSortWriter::Store(Level& level, uint32_t child, uint32_t recno, std::string_view key) {
+  PutNtxSlot(Slot(level, level.count), child, recno, key, key_size_);
+  ++level.count;
+}
+
+void TNtxSortWriter::Emit(uint32_t offset, Level& level) {
+  PutU16(level.page.data(), level.count);
+  if (!batch_.empty() && offset != batch_offset_ + batch_.size()) FlushBatch();
+  if (batch_.empty()) batch_offset_ = offset;
+  batch_.insert(batch_.end(), level.page.begin(), level.page.end());
+  if (batch_.size() >= kBatchPages * kNtxPageSize) FlushBatch();
+  level.page = empty_page_;
+  level.count = 0;
+}
+
+void TNtxSortWriter::FlushBatch() {
+  if (batch_.empty()) return;
+  file_.WritePages(batch_offset_, batch_.data(), batch_.size() / kNtxPageSize);
+  batch_.clear();
+}
+
+void TNtxSortWriter::Put(size_t level, uint32_t child, uint32_t recno, std::string_view key) {
   if (level >= kMaxBuildLevels) throw EXbError(XbErrorKind::kCorrupted, file_.CorruptedMessage());
-  if (levels_.size() <= level) levels_.resize(level + 1);
-  std::vector<NtxItem>& items = levels_[level].items;
-  if (items.size() == keys_per_page_) {
-    const uint32_t offset = file_.AllocPage();
-    if (level == 0) {
-      // The arriving key becomes the separator after this leaf; it lives one level up only.
-      WriteLevel(0, offset, static_cast<uint16_t>(items.size()));
-      items.clear();
-      item.child = offset;
-      Put(1, std::move(item));
-      return;
-    }
-    NtxItem up = items.back();
-    items.back().recno = 0;  // the slot keeps only its child, the rightmost one
-    WriteLevel(level, offset, static_cast<uint16_t>(items.size() - 1));
-    items.clear();
-    up.child = offset;
-    Put(level + 1, std::move(up));
-    // levels_ may have grown: take the buffer again.
-    levels_[level].items.push_back(std::move(item));
+  if (levels_.size() <= level) levels_.push_back({empty_page_, 0});
+  Level& here = levels_[level];
+  if (here.count < keys_per_page_) {
+    Store(here, child, recno, key);
     return;
   }
-  items.push_back(std::move(item));
+  const uint32_t offset = file_.AllocPage();
+  if (level == 0) {
+    // The arriving key becomes the separator after this leaf; it lives one level up only.
+    Emit(offset, here);
+    Put(1, offset, recno, key);
+    return;
+  }
+  // The last entry's slot keeps only its child, the page's rightmost one; its key goes up.
+  uint8_t* last = Slot(here, here.count - 1u);
+  const uint32_t up_recno = GetU32(last + 4);
+  const std::string up(reinterpret_cast<const char*>(last + 8), key_size_);
+  PutU32(last + 4, 0);
+  --here.count;
+  Emit(offset, here);
+  Put(level + 1, offset, up_recno, up);
+  // levels_ may have grown: take the buffer again.
+  Store(levels_[level], child, recno, key);
 }
 
 void TNtxSortWriter::Finish() {
-  if (levels_.empty()) levels_.resize(1);  // no key at all: an empty root page
+  if (levels_.empty()) levels_.push_back({empty_page_, 0});  // no key at all: an empty root
   for (size_t level = 0; level < levels_.size(); ++level) {
     const uint32_t offset = file_.AllocPage();
     const bool has_above = level + 1 < levels_.size();
     if (!has_above) tag_.SetRoot(offset);
-    std::vector<NtxItem>& items = levels_[level].items;
-    uint16_t count = static_cast<uint16_t>(items.size());
+    Level& here = levels_[level];
     // A leaf emptied by its last separator stays as an empty rightmost leaf.
-    NtxItem last = items.empty() ? NtxItem{0, 0, std::string()} : items.back();
-    if (level > 0) {
-      --count;
-      items.back().recno = 0;
-      last.recno = 0;
+    uint32_t last_recno = 0;
+    std::string last_key;
+    if (here.count > 0) {
+      uint8_t* last = Slot(here, here.count - 1u);
+      last_recno = GetU32(last + 4);
+      last_key.assign(reinterpret_cast<const char*>(last + 8), key_size_);
+      if (level > 0) {
+        PutU32(last + 4, 0);
+        --here.count;
+        last_recno = 0;
+      }
     }
-    WriteLevel(level, offset, count);
-    if (has_above) {
-      last.child = offset;
-      Put(level + 1, std::move(last));
-    }
+    Emit(offset, here);
+    if (has_above) Put(level + 1, offset, last_recno, last_key);
   }
+  FlushBatch();
 }
 
 void TNtxSortWriter::Build(TIndexTable& table, TNtxFile& file, TNtxTag& tag) {
   const uint32_t total = table.RecordCount();
-  TxSort sort(static_cast<size_t>(tag.KeySize()) + 1, tag.Unique(), !tag.Descending());
+  TxSort sort(static_cast<size_t>(tag.KeySize()) + 1, tag.Unique(), !tag.Descending(),
+              {table.BuildMemory(), [&table] { return table.OpenScratchFile(); }});
   if (total > 0) {
     sort.Reserve(total);
     table.Status(-1, 1, static_cast<int>(total));
+    std::string buffer;
     for (table.BuildFirst(); !table.BuildAtEnd(); table.BuildNext()) {
       const uint32_t recno = table.CurrentRecord();
-      if (tag.ForAccepts()) sort.Add(tag.FormatValue(tag.KeyExpr()->Evaluate(false), true), recno);
+      if (tag.ForAccepts()) sort.Add(RecordKey(tag, buffer), recno);
       table.Status(1, static_cast<int>(recno), 0);
     }
     table.Status(0, 0, 0);
@@ -97,7 +139,7 @@ void TNtxSortWriter::Build(TIndexTable& table, TNtxFile& file, TNtxTag& tag) {
   int count = 0;
   while (sort.Next(&key, &recno)) {
     table.Status(2, ++count, 0);
-    writer.Put(0, NtxItem{0, recno, key});
+    writer.Put(0, 0, recno, key);
   }
   writer.Finish();
   if (total > 0) table.Status(0, 0, 0);

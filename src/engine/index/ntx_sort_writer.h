@@ -1,11 +1,12 @@
 // Builds an order from all records of its table: one physical pass computes every key, the
 // keys are sorted with their record numbers, and the sorted stream is written bottom-up into
-// NTX pages, each page written once.
+// NTX pages, each page written once. Pages are filled in place, one buffer per level, and go
+// to the file in runs of consecutive pages.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/index/index_table.h"
@@ -27,18 +28,29 @@ class TNtxSortWriter {
   static size_t KeysPerPage(size_t keys, size_t max_items);
 
  private:
+  // The page being filled at one level.
   struct Level {
-    std::vector<NtxItem> items;
+    std::vector<uint8_t> page;
+    uint16_t count = 0;
   };
   TNtxSortWriter(TNtxFile& file, TNtxTag& tag, size_t keys_per_page);
-  void Put(size_t level, NtxItem item);
-  void WriteLevel(size_t level, uint32_t offset, uint16_t count);
+  // Puts an entry at a level (the build's "put" step); key is cut or blank-padded.
+  void Put(size_t level, uint32_t child, uint32_t recno, std::string_view key);
+  void Store(Level& level, uint32_t child, uint32_t recno, std::string_view key);
+  uint8_t* Slot(Level& level, size_t k);
+  // Writes the level's page at offset (through the batch) and empties it.
+  void Emit(uint32_t offset, Level& level);
+  void FlushBatch();
   void Finish();
 
   TNtxFile& file_;
   TNtxTag& tag_;
   size_t keys_per_page_;
-  std::vector<Level> levels_;  // [0] leaves, [1] their parents, ...
+  uint16_t key_size_, max_items_;
+  std::vector<uint8_t> empty_page_;
+  std::vector<Level> levels_;   // [0] leaves, [1] their parents, ...
+  std::vector<uint8_t> batch_;  // consecutive pages not yet written, from batch_offset_
+  uint32_t batch_offset_ = 0;
 };
 
 }  // namespace fidora

@@ -13,18 +13,24 @@ namespace fidora {
 namespace {
 // Buckets smaller than this are finished by insertion sort.
 constexpr size_t kInsertionLimit = 24;
+constexpr size_t kGrowRows = 4096;
+// A run is read (and written) in blocks of at most this, and of at least kLeastRunBlock: a
+// merge takes as many runs at once as the memory has room for such blocks.
+constexpr size_t kRunBlock = size_t{1} << 20;
+constexpr size_t kLeastRunBlock = size_t{64} << 10;
 }  // namespace
 
-TxSort::TxSort(size_t key_limit, bool unique, bool ascending)
-    : key_limit_(key_limit), unique_(unique), ascending_(ascending) {
+TxSort::TxSort(size_t key_limit, bool unique, bool ascending, TxSortSpill spill)
+    : key_limit_(key_limit), unique_(unique), ascending_(ascending), spill_(std::move(spill)) {
   if (key_limit_ < 1 || key_limit_ > 240)
     throw EXbError(fmt::format("Sort key length must be 1-{} bytes, is {}", 240, key_limit_));
   width_ = key_limit_ - 1 + 4 + 1;
   spare_row_.resize(width_);
+  max_rows_ = spill_.open_scratch ? std::max<size_t>(1, spill_.memory / width_) : SIZE_MAX;
 }
 
 void TxSort::Reserve(size_t count) {
-  rows_.reserve(count * width_);
+  rows_.reserve(std::min(count, max_rows_) * width_);
 }
 
 // The row: key text, record number (4 bytes, most significant first), zero bytes, and the
@@ -37,23 +43,42 @@ void TxSort::Add(std::string_view key, uint32_t recno) {
   if (key.size() + 1 > key_limit_)
     throw EXbError(
         fmt::format("Sort key length must be 1-{} bytes, is {}", key_limit_, key.size() + 1));
-  const size_t at = rows_.size();
-  rows_.resize(at + width_, 0);
-  uint8_t* row = rows_.data() + at;
+  if (held_ == max_rows_) WriteRun();
+  if (held_ * width_ == rows_.size()) GrowRows();
+  uint8_t* row = rows_.data() + held_ * width_;
   std::memcpy(row, key.data(), key.size());
   uint8_t* r = row + key.size();
   r[0] = static_cast<uint8_t>(recno >> 24);
   r[1] = static_cast<uint8_t>(recno >> 16);
   r[2] = static_cast<uint8_t>(recno >> 8);
   r[3] = static_cast<uint8_t>(recno);
+  std::memset(r + 4, 0, width_ - 1 - (key.size() + 4));
   row[width_ - 1] = static_cast<uint8_t>(key.size() + 4);
   ++count_;
+  ++held_;
 }
 
+// Rows are made ready in steps of kGrowRows (one call instead of one per key), and the room
+// for them grows by doubling, never past the budget.
+void TxSort::GrowRows() {
+  const size_t rows = rows_.size() / width_;
+  if (rows_.size() == rows_.capacity())
+    rows_.reserve(std::min(std::max<size_t>(2 * rows, kGrowRows), max_rows_) * width_);
+  rows_.resize(std::min(rows + kGrowRows, rows_.capacity() / width_) * width_);
+}
+
+// Eight bytes at a time: rows are a few dozen bytes, and a call per row would cost more than
+// the move.
 void TxSort::SwapRows(uint8_t* a, uint8_t* b) {
-  std::memcpy(spare_row_.data(), a, width_);
-  std::memcpy(a, b, width_);
-  std::memcpy(b, spare_row_.data(), width_);
+  size_t i = 0;
+  for (; i + 8 <= width_; i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    std::memcpy(a + i, &y, 8);
+    std::memcpy(b + i, &x, 8);
+  }
+  for (; i < width_; ++i) std::swap(a[i], b[i]);
 }
 
 // Rows that agree on their first depth bytes, ordered on the rest.
@@ -111,18 +136,59 @@ void TxSort::SortRows(uint8_t* rows, size_t n, size_t depth) {
 }
 
 void TxSort::Sort() {
-  SortRows(rows_.data(), count_, 0);
+  SortRows(rows_.data(), held_, 0);
+}
+
+void TxSort::WriteRun() {
+  Sort();
+  TxRunWriter run(spill_.open_scratch(), width_, kRunBlock);
+  for (size_t i = 0; i < held_; ++i)
+    run.Add(rows_.data() + (ascending_ ? i : held_ - 1 - i) * width_);
+  runs_.push_back(run.Finish());
+  rows_.clear();
+  held_ = 0;
+}
+
+// Each run being merged has a block of its own, and an intermediate merge a written one too.
+size_t TxSort::MergeBufferBytes(size_t runs) const {
+  return std::clamp(spill_.memory / (runs + 1), width_, kRunBlock);
+}
+
+void TxSort::StartMerge() {
+  if (held_ > 0) WriteRun();
+  std::vector<uint8_t>().swap(rows_);
+  const size_t fan_in = std::max<size_t>(2, spill_.memory / kLeastRunBlock);
+  while (runs_.size() > fan_in) {
+    std::vector<TxSortRun> group(std::make_move_iterator(runs_.begin()),
+                                 std::make_move_iterator(runs_.begin() + fan_in));
+    runs_.erase(runs_.begin(), runs_.begin() + fan_in);
+    TxRunMerge merge(std::move(group), width_, ascending_, MergeBufferBytes(fan_in));
+    TxRunWriter out(spill_.open_scratch(), width_, MergeBufferBytes(fan_in));
+    while (const uint8_t* row = merge.Next()) out.Add(row);
+    runs_.push_back(out.Finish());
+  }
+  const size_t buffer_bytes = MergeBufferBytes(runs_.size());
+  merge_.emplace(std::move(runs_), width_, ascending_, buffer_bytes);
+  runs_.clear();
+}
+
+const uint8_t* TxSort::NextRow() {
+  if (merge_) return merge_->Next();
+  if (next_ == held_) return nullptr;
+  const size_t index = ascending_ ? next_ : held_ - 1 - next_;
+  ++next_;
+  return rows_.data() + index * width_;
 }
 
 bool TxSort::Next(std::string* key, uint32_t* recno) {
   if (!retrieving_) {
     retrieving_ = true;
-    Sort();
+    if (runs_.empty())
+      Sort();
+    else
+      StartMerge();
   }
-  while (next_ < count_) {
-    const size_t index = ascending_ ? next_ : count_ - 1 - next_;
-    ++next_;
-    const uint8_t* row = rows_.data() + index * width_;
+  while (const uint8_t* row = NextRow()) {
     const size_t length = row[width_ - 1] - 4u;
     const std::string_view text(reinterpret_cast<const char*>(row), length);
     if (unique_) {

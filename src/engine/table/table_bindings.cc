@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "engine/expr/exp_field_key.h"
 #include "engine/table/table_handler.h"
 
 namespace fidora {
@@ -79,12 +81,20 @@ namespace {
 class TTableExpression : public TIndexExpression {
  public:
   TTableExpression(TTableHandler& table, const std::string& text)
-      : table_(table), handler_(&table.Link(), table.table_name(), text) {}
+      : table_(table),
+        handler_(&table.Link(), table.table_name(), text),
+        field_key_(TxFieldKey::Recognise(handler_)) {}
 
   IndexKeyValue Evaluate(bool before_image) override {
     if (before_image && table_.before_recno() == table_.recno())
       return table_.WithBeforeImage([this] { return Value(); });
     return Value();
+  }
+
+  bool EvaluateText(std::string& text) override {
+    if (!field_key_) return false;
+    field_key_->Evaluate(text);
+    return true;
   }
 
  private:
@@ -95,6 +105,7 @@ class TTableExpression : public TIndexExpression {
   }
   TTableHandler& table_;
   TxExpHandler handler_;
+  std::optional<TxFieldKey> field_key_;  // refers to handler_'s tree
 };
 
 }  // namespace
@@ -140,6 +151,14 @@ void TTableIndexView::BuildNext() {
 }
 bool TTableIndexView::BuildAtEnd() {
   return build_end_;
+}
+size_t TTableIndexView::BuildMemory() {
+  return table_.build_memory();
+}
+std::unique_ptr<TScratchFile> TTableIndexView::OpenScratchFile() {
+  const std::string& path = table_.path();
+  return std::make_unique<TScratchFile>(table_.io(), path.substr(0, path.rfind('/') + 1),
+                                        table_.table_name() + ".sort");
 }
 bool TTableIndexView::ExactSeek() {
   return table_.exact();

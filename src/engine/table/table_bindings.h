@@ -50,6 +50,8 @@ class TTableIndexView : public TIndexTable {
   void BuildFirst() override;
   void BuildNext() override;
   bool BuildAtEnd() override;
+  size_t BuildMemory() override;
+  std::unique_ptr<TScratchFile> OpenScratchFile() override;
   bool ExactSeek() override;
   void Status(int stat1, int stat2, int stat3) override;
 

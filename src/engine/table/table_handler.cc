@@ -319,8 +319,8 @@ void TTableHandler::AllowReadAhead(bool allowed) {
   if (!allowed) SetReadAhead(false);
 }
 
-void TTableHandler::SetReadAhead(bool on) {
-  read_ahead_.SetOn(on && read_ahead_allowed_);
+void TTableHandler::SetReadAhead(bool on, size_t block_bytes) {
+  read_ahead_.SetOn(on && read_ahead_allowed_, block_bytes);
 }
 
 void TTableHandler::RequireExclusive(const char* operation) const {

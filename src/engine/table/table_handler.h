@@ -130,8 +130,12 @@ class TTableHandler : public TDbfFields {
   void Pack();
   void Zap();
 
-  void SetReadAhead(bool on);
+  void SetReadAhead(bool on, size_t block_bytes = TRecordReadAhead::kBlockBytes);
   void AllowReadAhead(bool allowed);
+  // The memory an index build's sort may hold (IndexOn, Reindex); past it the build writes
+  // sorted runs to scratch files beside the table and merges them.
+  void SetBuildMemory(size_t bytes) { build_memory_ = bytes; }
+  size_t build_memory() const { return build_memory_; }
 
   // Progress notices (stat1, stat2, stat3) of long operations.
   void StatusNotice(long stat1, long stat2, long stat3) override;
@@ -213,6 +217,7 @@ class TTableHandler : public TDbfFields {
 
   // Read-ahead while records are read in record order, where allowed.
   bool read_ahead_allowed_ = true;
+  size_t build_memory_ = kDefaultBuildMemory;
   TRecordReadAhead read_ahead_;
 
   // Filter.

@@ -52,7 +52,7 @@ void TTableHandler::IndexOn(const std::string& file_name, const std::string& tag
   (void)tag_name;  // an NTX file's tag is its base name
   CloseIndexes();
   const bool ahead = read_ahead_.On();
-  SetReadAhead(true);
+  SetReadAhead(true, TRecordReadAhead::kPassBlockBytes);
   const std::string full = IndexPath(file_name);
   if (!AnsiSameText(std::filesystem::path(full).extension().string(), ".NTX")) {
     SetReadAhead(ahead);
@@ -97,7 +97,7 @@ void TTableHandler::Reindex() {
   SetOrder("", true);
   {
     const bool ahead = read_ahead_.On();
-    SetReadAhead(true);
+    SetReadAhead(true, TRecordReadAhead::kPassBlockBytes);
     BuildingState building(state_, [this, ahead] { SetReadAhead(ahead); });
     // A rebuild that failed left the old file in place (or none): it may be tried again.
     ForEachIndexFile(

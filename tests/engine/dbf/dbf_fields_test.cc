@@ -1,6 +1,7 @@
 // Field conversions and their error texts, as tables of cases; the date codec.
 #include "engine/dbf/dbf_fields.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -233,6 +234,21 @@ TEST(DbfDate, Codec) {
     int y, m, dd;
     TxDBFDate::DecodeDay(day, &y, &m, &dd);
     ASSERT_EQ(TxDBFDate::EncodeDay(y, m, dd), day);
+  }
+}
+
+// Field text of every kind of day number: within the calendar the digits of year, month and
+// day; outside it (the year below 1 or above 9999) the year as wide as it prints.
+TEST(DbfDate, FieldTextOfDayNumbersInAndOutsideTheCalendar) {
+  const TxDBFDate& c = TxDBFDate::Instance();
+  EXPECT_EQ(c.DayToField(1721426), "00010101");
+  EXPECT_EQ(c.DayToField(5373484), "99991231");
+  EXPECT_EQ(c.DayToField(5373485), "100000101");
+  EXPECT_EQ(c.DayToField(1), "-47131125");  // 25 November 4714 BC, year -4713
+  for (int64_t day = 1; day < 5373484 + 1000; day += 13) {
+    int y, m, d;
+    TxDBFDate::DecodeDay(day, &y, &m, &d);
+    ASSERT_EQ(c.DayToField(day), fmt::format("{:04d}{:02d}{:02d}", y, m, d)) << day;
   }
 }
 

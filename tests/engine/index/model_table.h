@@ -3,6 +3,7 @@
 // way the table handler drives it (before-image, then RecordWritten).
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +48,10 @@ class ModelTable : public TIndexTable {
   void BuildNext() override { ++current; }
   bool BuildAtEnd() override { return current == 0 || current > records.size(); }
   bool ExactSeek() override { return exact; }
+  std::unique_ptr<TScratchFile> OpenScratchFile() override {
+    return std::make_unique<TScratchFile>(
+        SystemFileIo(), std::filesystem::temp_directory_path().string() + "/", "fidora-model-sort");
+  }
   void Status(int a, int b, int c) override {
     if (a != 1 && a != 2)
       status.push_back(std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c));

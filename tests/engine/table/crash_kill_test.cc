@@ -144,7 +144,9 @@ TEST_F(CrashKill, ReindexLeavesEveryIndexOldOrNew) {
       for (const std::string& index : CrashShop::kIndexes)
         ExpectRightOrRebuilt(dir, index, &invalid);
     }
-    EXPECT_EQ(killed, kKillPoints);
+    // A rebuild of these small files may take fewer calls than there are kill points: then it
+    // is killed at every one of them.
+    EXPECT_EQ(killed, std::min<int64_t>(kKillPoints, calls));
     EXPECT_EQ(invalid, 0) << "a rebuild replaces a file whole: it never leaves one invalid";
     std::cout << (by_file ? "reindex from headers: " : "reindex: ") << calls << " I/O calls, "
               << killed << " kills, every index old or new\n";

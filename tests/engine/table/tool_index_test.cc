@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "support/file_bytes.h"
 #include "table_fixture.h"
 
 namespace fidora::test {
@@ -138,6 +139,36 @@ TEST(ToolIndex, PackAndZap) {
   EXPECT_EQ(Tool(t.dir, "zap shop --index names.ntx").out, "0\n");
   EXPECT_EQ(Tool(t.dir, "keys names.ntx").out, "");
   EXPECT_EQ(std::filesystem::file_size(t.dir / "names.ntx"), 2048u);
+}
+
+// With --memory 1 the keys of 120 000 records (21 bytes each) do not fit: the build sorts
+// runs into temporary files and merges them, and gives the file of a build in memory.
+TEST(ToolIndex, IndexWithinAMemoryBudgetGivesTheSameFileAndLeavesNoFile) {
+  TempDir dir;
+  const std::string path = MakeTable(dir, "log");
+  std::vector<std::pair<std::string, int>> rows;
+  for (int i = 0; i < 120000; ++i)
+    rows.emplace_back(fmt::format("s{:05d}", i * 7 % 30000), i % 1000);
+  FillTable(path, rows);
+  for (const std::string options : {"", " --descending", " --unique --for 'NUM > 500'"}) {
+    SCOPED_TRACE(options);
+    ASSERT_EQ(Tool(dir, "index log whole.ntx 'UPPER(NAME)'" + options).status, 0);
+    const auto files = std::distance(std::filesystem::directory_iterator(dir.path()), {});
+    const Result r = Tool(dir, "index log runs.ntx 'UPPER(NAME)' --memory 1" + options);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(FileBytes(dir / "runs.ntx"), FileBytes(dir / "whole.ntx"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), files + 1);
+    EXPECT_EQ(Tool(dir, "reindex log runs.ntx --memory 1").status, 0);
+    EXPECT_EQ(FileBytes(dir / "runs.ntx"), FileBytes(dir / "whole.ntx"));
+    const Result check = Tool(dir, "check log runs.ntx");
+    EXPECT_EQ(check.status, 0) << check.out;
+    std::filesystem::remove(dir / "runs.ntx");
+  }
+  for (const char* bad : {"0", "x", "-5", ""}) {
+    const Result r = Tool(dir, fmt::format("index log bad.ntx NAME --memory '{}'", bad));
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.out.find("--memory"), std::string::npos) << r.out;
+  }
 }
 
 }  // namespace
