@@ -190,6 +190,11 @@ void TTcpConnection::ReadReady() {
   if (result == TReceiveResult::Throttled) throttled_ = true;
   // The peer ended its input and every request before it has been dispatched.
   if (peer_done_ && result == TReceiveResult::Served) finish_ = true;
+  // With replies about to leave, after they had their chance (ContinueAfterSend).
+  if (!send_pending_) {
+    RunGuarded("ServerSocketClientRead", [&] { events_.CheckBudget(self); });
+    if (closed_) return;
+  }
   if (finish_ && out_.Empty()) {
     CloseConnection();
     return;
@@ -202,6 +207,8 @@ void TTcpConnection::WriteReady() {
 }
 
 void TTcpConnection::ContinueAfterSend() {
+  RunGuarded("ServerSocketClientWrite", [&] { events_.CheckBudget(shared_from_this()); });
+  if (closed_) return;
   if (throttled_ && out_.Unsent() <= events_.Limits().max_unsent) {
     throttled_ = false;
     ReadReady();  // the requests that waited

@@ -5,8 +5,8 @@
 // Replies are queued and leave with one gathered send after each dispatch loop (a reply and
 // a file after it, or the replies of pipelined requests, go together), sent by the poller at
 // the end of the round together with those of the other connections served in it; what the
-// network does not take at once waits for the socket to become writable. While more than max_unsent
-// waits, the connection's requests wait too and nothing more is read from it.
+// network does not take at once waits for the socket to become writable. While more than
+// max_unsent waits, the connection's requests wait too and nothing more is read from it.
 //
 // When the peer ends its input (half-close), the requests received before are still answered;
 // the connection closes once their replies have left. Resets and other errors close it at
@@ -66,8 +66,8 @@ class TTcpConnection : public TNetConnection,
  private:
   void ReadReady();
   void WriteReady();
-  // What follows a send that went well: the requests that waited for it, the close after a
-  // half-close, or watching for the rest.
+  // What follows a send that went well: the memory budget check, the requests that waited for
+  // it, the close after a half-close, or watching for the rest.
   void ContinueAfterSend();
   // Sends what is queued; false when the connection failed (it is then being closed).
   bool SendQueued();
