@@ -24,15 +24,6 @@ constexpr int kMaxRounds = 16;
 // would most likely find none.
 constexpr int kAnotherRoundFrom = 2;
 
-// One non-blocking sendmsg: the bytes it took, or -errno.
-int64_t SendPlain(int fd, const msghdr& message) {
-  for (;;) {
-    const ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n >= 0) return n;
-    if (errno != EINTR) return -errno;
-  }
-}
-
 uint64_t Key(int fd, uint32_t generation) {
   return (uint64_t{generation} << 32) | static_cast<uint32_t>(fd);
 }
@@ -146,10 +137,7 @@ void TEventPoller::SendTogether(TBatchSender* const* senders, int count) {
     s.senders[sending] = sender;
     ++sending;
   }
-  // One sender alone goes the plain way: a ring brings nothing for one send.
-  if (sending < 2 || !ring_.SendAll(s.fds, s.messages, s.results, sending)) {
-    for (int i = 0; i < sending; ++i) s.results[i] = SendPlain(s.fds[i], s.messages[i]);
-  }
+  ring_.Send(s.fds, s.messages, s.results, sending);
   for (int i = 0; i < sending; ++i) s.senders[i]->Sent(s.results[i], s.offered[i]);
   for (int i = 0; i < count; ++i)
     RunGuarded("ServerSocketClientWrite", [&] { senders[i]->AfterSend(); });

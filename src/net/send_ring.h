@@ -26,11 +26,14 @@ class TSendRing {
 
   // Sends messages[i] on fds[i] for i < count (count <= kEntries); results[i] is then the
   // number of bytes sent or -errno (-EAGAIN when the socket had no room). The messages and the
-  // bytes they point to need only live until it returns. False when the ring itself failed:
-  // nothing was sent then, and the ring is no longer Ready.
-  bool SendAll(const int* fds, const msghdr* messages, int64_t* results, int count);
+  // bytes they point to need only live until it returns. A single message, or all of them
+  // when the ring is not Ready, go with plain non-blocking sendmsg calls.
+  void Send(const int* fds, const msghdr* messages, int64_t* results, int count);
 
  private:
+  // Send through the ring; false when the ring itself failed: nothing was sent then, and the
+  // ring is no longer Ready.
+  bool SendAll(const int* fds, const msghdr* messages, int64_t* results, int count);
   void Unmap();
 
   int ring_fd_ = -1;

@@ -135,18 +135,16 @@ void LoadRun::SendQueued() {
     // A request's time starts when it leaves, not while the other replies were read.
     const Clock::time_point now = Clock::now();
     for (size_t i = 0; i < count; ++i) connections_[to_send_[start + i]].sent_at = now;
-    const bool together =
-        count > 1 && ring_.SendAll(fds, messages, results, static_cast<int>(count));
+    ring_.Send(fds, messages, results, static_cast<int>(count));
     for (size_t i = 0; i < count; ++i) {
       Connection& connection = connections_[to_send_[start + i]];
-      if (together && results[i] < 0 && results[i] != -EAGAIN) {
+      if (results[i] < 0 && results[i] != -EAGAIN) {
         Fail(connection, std::strerror(static_cast<int>(-results[i])), true);
         continue;
       }
-      if (together && results[i] > 0) connection.request_offset = static_cast<size_t>(results[i]);
-      // The rest of a request the network did not take whole, or all of it when it went
-      // alone, goes the plain way.
-      ContinueSending(connection);
+      if (results[i] > 0) connection.request_offset = static_cast<size_t>(results[i]);
+      // The rest of a request the network did not take whole waits for room.
+      if (connection.request_offset < connection.request.size()) WatchWrites(connection, true);
     }
   }
   to_send_.clear();
