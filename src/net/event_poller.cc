@@ -83,6 +83,9 @@ void TEventPoller::Activated() {
       TPollClient* client = entries_[fd].client;
       if (!client || entries_[fd].generation != generation) continue;
       RunGuarded("ServerSocketEvent", [&] { client->OnPollEvents(events[i].events); });
+      // A full ring's worth leaves at once: the first replies of a long round need not wait
+      // for the last requests.
+      if (senders_.size() >= TSendRing::kEntries) SendWaiting();
     }
     EndRound();
     if (n < kAnotherRoundFrom) break;

@@ -5,10 +5,11 @@
 //
 // One wake-up of the notifier serves rounds of ready sockets: after a round that found several,
 // the poller asks epoll again before it gives the Qt loop its turn, so a busy server does not
-// pay a pass of the Qt loop per round. At the end of each round the replies of every connection
-// served in it leave together (one system call for all of them where the kernel offers
-// io_uring), then the deferred work runs (closing connections). Also drives one periodic tick
-// (the connection watch). This file and its .cc are the Qt part of the socket adapter.
+// pay a pass of the Qt loop per round. At the end of each round (and whenever a ring's worth is
+// waiting) the replies of every connection served leave together (one system call for all of
+// them where the kernel offers io_uring), then the deferred work runs (closing connections). Also
+// drives one periodic tick (the connection watch). This file and its .cc are the Qt part of the
+// socket adapter.
 #pragma once
 
 #include <sys/uio.h>
