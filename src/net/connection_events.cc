@@ -23,11 +23,12 @@ bool TConnectionEvents::OnConnect(const std::shared_ptr<TNetConnection>& connect
 }
 
 TReceiveResult TConnectionEvents::OnRead(const std::shared_ptr<TNetConnection>& connection) {
-  const TReceiveResult result =
-      ReceiveEvent(watch_.Slots(), connection, dispatch_, watch_.Limits());
+  return ReceiveEvent(watch_.Slots(), connection, dispatch_, watch_.Limits());
+}
+
+void TConnectionEvents::CheckBudget(const std::shared_ptr<TNetConnection>& connection) {
   if (const TSocketFifo* slot = watch_.Slots().FindSlot(connection->ConnHandle()))
     watch_.EnforceBudget(*slot);
-  return result;
 }
 
 void TConnectionEvents::OnDisconnect(const std::shared_ptr<TNetConnection>& connection) {

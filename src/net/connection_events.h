@@ -26,6 +26,10 @@ class TConnectionEvents {
   // further events.
   bool OnConnect(const std::shared_ptr<TNetConnection>& connection);
   TReceiveResult OnRead(const std::shared_ptr<TNetConnection>& connection);
+  // Holds all connections to the memory budget after `connection` took bytes or its replies
+  // had their chance to leave (the adapter calls it then: replies about to leave at the end of
+  // a round are not held memory).
+  void CheckBudget(const std::shared_ptr<TNetConnection>& connection);
   void OnDisconnect(const std::shared_ptr<TNetConnection>& connection);
   // The error filter: resets and aborts by the peer are silenced by setting `code` to 0.
   void OnError(const std::shared_ptr<TNetConnection>& connection, TSocketErrorKind kind, int& code);

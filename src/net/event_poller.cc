@@ -1,10 +1,12 @@
 #include "net/event_poller.h"
 
 #include <sys/epoll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -16,13 +18,19 @@ namespace fidora {
 
 namespace {
 constexpr int kBatch = 256;
+// Rounds served per wake-up at most, so the Qt loop (the window, timers) keeps its turn.
+constexpr int kMaxRounds = 16;
+// A round that found fewer ready sockets than this gives the Qt loop its turn: the next round
+// would most likely find none.
+constexpr int kAnotherRoundFrom = 2;
 
 uint64_t Key(int fd, uint32_t generation) {
   return (uint64_t{generation} << 32) | static_cast<uint32_t>(fd);
 }
 }  // namespace
 
-TEventPoller::TEventPoller() : epoll_fd_(::epoll_create1(EPOLL_CLOEXEC)) {
+TEventPoller::TEventPoller()
+    : epoll_fd_(::epoll_create1(EPOLL_CLOEXEC)), scratch_(std::make_unique<TSendScratch>()) {
   if (epoll_fd_ < 0)
     throw std::runtime_error(std::string("Cannot create the socket poller: ") +
                              std::strerror(errno));
@@ -66,17 +74,76 @@ void TEventPoller::Remove(int fd) {
 void TEventPoller::Activated() {
   ++depth_;
   epoll_event events[kBatch];
-  const int n = ::epoll_wait(epoll_fd_, events, kBatch, 0);
-  for (int i = 0; i < n; ++i) {
-    const auto fd = static_cast<size_t>(events[i].data.u64 & 0xffffffffu);
-    const auto generation = static_cast<uint32_t>(events[i].data.u64 >> 32);
-    if (fd >= entries_.size()) continue;
-    TPollClient* client = entries_[fd].client;
-    if (!client || entries_[fd].generation != generation) continue;
-    RunGuarded("ServerSocketEvent", [&] { client->OnPollEvents(events[i].events); });
+  for (int round = 0; round < kMaxRounds; ++round) {
+    const int n = ::epoll_wait(epoll_fd_, events, kBatch, 0);
+    for (int i = 0; i < n; ++i) {
+      const auto fd = static_cast<size_t>(events[i].data.u64 & 0xffffffffu);
+      const auto generation = static_cast<uint32_t>(events[i].data.u64 >> 32);
+      if (fd >= entries_.size()) continue;
+      TPollClient* client = entries_[fd].client;
+      if (!client || entries_[fd].generation != generation) continue;
+      RunGuarded("ServerSocketEvent", [&] { client->OnPollEvents(events[i].events); });
+      // A full ring's worth leaves at once: the first replies of a long round need not wait
+      // for the last requests.
+      if (senders_.size() >= TSendRing::kEntries) SendWaiting();
+    }
+    EndRound();
+    if (n < kAnotherRoundFrom) break;
   }
-  RunDeferred();
   --depth_;
+}
+
+void TEventPoller::SendAtRoundEnd(std::shared_ptr<TBatchSender> sender) {
+  senders_.push_back(std::move(sender));
+}
+
+void TEventPoller::EndRound() {
+  do {
+    SendWaiting();
+    RunDeferred();
+  } while (!senders_.empty());
+}
+
+void TEventPoller::SendWaiting() {
+  while (!senders_.empty()) {
+    // Taken out whole: a follow-up that lets events run starts a list of its own.
+    std::vector<std::shared_ptr<TBatchSender>> batch;
+    batch.swap(senders_);
+    for (size_t start = 0; start < batch.size(); start += TSendRing::kEntries) {
+      TBatchSender* chunk[TSendRing::kEntries];
+      const size_t count = std::min<size_t>(TSendRing::kEntries, batch.size() - start);
+      for (size_t i = 0; i < count; ++i) chunk[i] = batch[start + i].get();
+      SendTogether(chunk, static_cast<int>(count));
+    }
+    batch.clear();
+    if (senders_.empty()) senders_.swap(batch);  // keeps the list's memory for the next round
+  }
+}
+
+void TEventPoller::SendTogether(TBatchSender* const* senders, int count) {
+  TSendScratch& s = *scratch_;
+  int sending = 0;
+  for (int i = 0; i < count; ++i) {
+    TBatchSender* sender = senders[i];
+    const int pieces = sender->GatherSend(s.pieces[sending], kSendPieces);
+    if (pieces == 0) {
+      sender->Sent(0, 0);
+      continue;
+    }
+    size_t offered = 0;
+    for (int p = 0; p < pieces; ++p) offered += s.pieces[sending][p].iov_len;
+    s.messages[sending] = {};
+    s.messages[sending].msg_iov = s.pieces[sending];
+    s.messages[sending].msg_iovlen = static_cast<size_t>(pieces);
+    s.fds[sending] = sender->SendHandle();
+    s.offered[sending] = offered;
+    s.senders[sending] = sender;
+    ++sending;
+  }
+  ring_.Send(s.fds, s.messages, s.results, sending);
+  for (int i = 0; i < sending; ++i) s.senders[i]->Sent(s.results[i], s.offered[i]);
+  for (int i = 0; i < count; ++i)
+    RunGuarded("ServerSocketClientWrite", [&] { senders[i]->AfterSend(); });
 }
 
 void TEventPoller::RunSoon(std::function<void()> work) {
@@ -109,7 +176,7 @@ void TEventPoller::SetTick(std::chrono::milliseconds interval, std::function<voi
   QObject::connect(timer_.get(), &QTimer::timeout, [this] {
     ++depth_;
     RunGuarded("ServerSocketTick", tick_);
-    RunDeferred();
+    EndRound();
     --depth_;
   });
   timer_->start(interval);

@@ -124,7 +124,7 @@ TReceiveResult ServeRequests(TSocketFifo& slot, TNetConnection& connection,
     }
     GiveBackLargeRecord(slot);
   }
-  connection.Flush();
+  connection.FlushLater();
   return result;
 }
 

@@ -33,11 +33,11 @@ enum class TReceiveResult {
 };
 
 // The receive event of `connection`: reads at most max_read bytes and dispatches the
-// requests that are complete to `dispatch` (Net_Dispatch in the server), flushing their
-// replies at the end. An error escaping a dispatch goes to the application's error handler and
-// the next request of the buffer is taken. A connection whose unread bytes pass max_unread
-// loses them, is closed, and the status log says so. A connection without a slot has its
-// bytes read and dropped.
+// requests that are complete to `dispatch` (Net_Dispatch in the server), handing their
+// replies to the connection's FlushLater at the end. An error escaping a dispatch goes to the
+// application's error handler and the next request of the buffer is taken. A connection whose
+// unread bytes pass max_unread loses them, is closed, and the status log says so. A connection
+// without a slot has its bytes read and dropped.
 TReceiveResult ReceiveEvent(TSocketList& list, const std::shared_ptr<TNetConnection>& connection,
                             const TDispatchFunction& dispatch,
                             const TConnectionLimits& limits = {});

@@ -15,6 +15,9 @@ class TNetConnection : public TConnection {
   // waiting (or the peer has ended its input, or the connection failed: the adapter sees to
   // those after the event).
   virtual int ReadBytes(char* buffer, int n) = 0;
+  // Like Flush, but the bytes may wait until the end of the current round of socket events,
+  // where the replies of every connection served in it leave together.
+  virtual void FlushLater() { Flush(); }
   // Closes the connection once the current event has finished; the disconnect event follows.
   virtual void CloseConnection() = 0;
   // Bytes handed over for sending that have not left yet (a file counts in full).

@@ -4,23 +4,26 @@
 
 namespace fidora {
 
-void TSendQueue::Add(std::string bytes) {
+void TSendQueue::Add(std::string_view bytes) {
   if (bytes.empty()) return;
   unsent_ += static_cast<int64_t>(bytes.size());
   buffered_ += static_cast<int64_t>(bytes.size());
   // Short texts in a row (replies of pipelined requests) share one piece.
   if (!items_.empty() && !items_.back().source &&
       items_.back().bytes.size() + bytes.size() <= kJoinUpTo) {
-    items_.back().bytes += bytes;
+    items_.back().bytes.append(bytes);
     return;
   }
-  items_.push_back({std::move(bytes), 0, nullptr, 0});
+  TItem item;
+  item.bytes.swap(spare_);
+  item.bytes.assign(bytes);
+  items_.push_back(std::move(item));
 }
 
 void TSendQueue::Add(std::unique_ptr<TByteSource> source) {
   if (!source) return;
   if (auto* memory = dynamic_cast<TMemorySource*>(source.get())) {
-    Add(memory->Release());
+    Add(std::string_view(memory->Release()));
     return;
   }
   const int64_t left = std::max<int64_t>(source->Remaining(), 0);
@@ -47,15 +50,25 @@ bool TSendQueue::Refill(TItem& item) {
   return true;
 }
 
-int TSendQueue::Gather(iovec* pieces) {
+void TSendQueue::PopFront() {
+  std::string& bytes = items_.front().bytes;
+  if (!items_.front().source && bytes.capacity() <= kKeepUpTo &&
+      bytes.capacity() > spare_.capacity()) {
+    bytes.clear();
+    spare_.swap(bytes);
+  }
+  items_.pop_front();
+}
+
+int TSendQueue::Gather(iovec* pieces, int room) {
   int count = 0;
   auto it = items_.begin();
-  while (it != items_.end() && count < kMaxPieces) {
+  while (it != items_.end() && count < room) {
     if (it->offset == it->bytes.size() && !(it->source && Refill(*it))) {
       // Only the front item may go here: removing one further back would move the bytes of
       // the items already gathered.
       if (it != items_.begin()) break;
-      items_.pop_front();
+      PopFront();
       it = items_.begin();
       continue;
     }
@@ -74,7 +87,7 @@ void TSendQueue::Consume(size_t count) {
     const size_t take = std::min(count, front.bytes.size() - front.offset);
     front.offset += take;
     count -= take;
-    if (front.offset == front.bytes.size() && !front.source) items_.pop_front();
+    if (front.offset == front.bytes.size() && !front.source) PopFront();
   }
 }
 
@@ -97,6 +110,7 @@ int64_t TSendQueue::SendTo(const TWriter& write) {
 
 void TSendQueue::Clear() {
   items_.clear();
+  std::string().swap(spare_);
   unsent_ = 0;
   buffered_ = 0;
 }

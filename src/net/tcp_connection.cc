@@ -70,6 +70,48 @@ void TTcpConnection::Flush() {
   if (SendQueued()) UpdateInterest();
 }
 
+void TTcpConnection::FlushLater() {
+  if (closed_ || out_.Empty() || send_pending_) return;
+  if (!poller_.InRound()) {
+    Flush();
+    return;
+  }
+  send_pending_ = true;
+  poller_.SendAtRoundEnd(shared_from_this());
+}
+
+int TTcpConnection::GatherSend(iovec* pieces, int room) {
+  if (closed_) return 0;
+  return out_.Gather(pieces, room);
+}
+
+void TTcpConnection::Sent(int64_t result, size_t offered) {
+  send_pending_ = false;
+  sent_all_ = false;
+  if (closed_) return;
+  if (result < 0) {
+    const auto code = static_cast<int>(-result);
+    if (code != EAGAIN && code != EWOULDBLOCK) send_error_ = code;
+    return;
+  }
+  out_.Consume(static_cast<size_t>(result));
+  bytes_sent_ += static_cast<uint64_t>(result);
+  sent_all_ = static_cast<size_t>(result) == offered;
+}
+
+void TTcpConnection::AfterSend() {
+  if (closed_) return;
+  if (send_error_ != 0) {
+    const int code = send_error_;
+    send_error_ = 0;
+    Fail(code, "send");
+    return;
+  }
+  // What did not fit into the round's send (more pieces, a file's next piece) follows now.
+  if (sent_all_ && !out_.Empty() && !SendQueued()) return;
+  ContinueAfterSend();
+}
+
 bool TTcpConnection::SendQueued() {
   int failure = 0;
   const int64_t sent = out_.SendTo([&](const iovec* pieces, int count) -> int64_t {
@@ -125,8 +167,12 @@ void TTcpConnection::OnPollEvents(uint32_t events) {
   }
   if (events & EPOLLOUT) WriteReady();
   if (!closed_ && (events & (EPOLLIN | EPOLLHUP)) && !peer_done_) ReadReady();
-  // Both directions are shut: nothing can be sent or received any more.
-  if (!closed_ && (events & EPOLLHUP)) CloseNow();
+  // Both directions are shut: what the requests before gave is tried, then nothing can be sent
+  // or received any more.
+  if (!closed_ && (events & EPOLLHUP)) {
+    Flush();
+    CloseNow();
+  }
 }
 
 void TTcpConnection::ReadReady() {
@@ -144,6 +190,11 @@ void TTcpConnection::ReadReady() {
   if (result == TReceiveResult::Throttled) throttled_ = true;
   // The peer ended its input and every request before it has been dispatched.
   if (peer_done_ && result == TReceiveResult::Served) finish_ = true;
+  // With replies about to leave, after they had their chance (ContinueAfterSend).
+  if (!send_pending_) {
+    RunGuarded("ServerSocketClientRead", [&] { events_.CheckBudget(self); });
+    if (closed_) return;
+  }
   if (finish_ && out_.Empty()) {
     CloseConnection();
     return;
@@ -152,7 +203,12 @@ void TTcpConnection::ReadReady() {
 }
 
 void TTcpConnection::WriteReady() {
-  if (!SendQueued()) return;
+  if (SendQueued()) ContinueAfterSend();
+}
+
+void TTcpConnection::ContinueAfterSend() {
+  RunGuarded("ServerSocketClientWrite", [&] { events_.CheckBudget(shared_from_this()); });
+  if (closed_) return;
   if (throttled_ && out_.Unsent() <= events_.Limits().max_unsent) {
     throttled_ = false;
     ReadReady();  // the requests that waited
@@ -169,7 +225,8 @@ void TTcpConnection::UpdateInterest() {
   if (closed_) return;
   uint32_t want = 0;
   if (!peer_done_ && !throttled_) want |= EPOLLIN;
-  if (!out_.Empty()) want |= EPOLLOUT;
+  // A send waiting for the end of the round needs no readiness: the poller tries it anyway.
+  if (!out_.Empty() && !send_pending_) want |= EPOLLOUT;
   if (want == interest_) return;
   interest_ = want;
   poller_.Modify(fd_, want);

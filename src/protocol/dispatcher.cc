@@ -1,5 +1,7 @@
 #include "protocol/dispatcher.h"
 
+#include <fmt/format.h>
+
 #include <stdexcept>
 #include <string>
 
@@ -72,14 +74,18 @@ std::string DispatchEventName(const TRxTx& rx) {
          rx.PeerAddress;
 }
 
+// The encoded reply is handed over in one piece (the connection copies it, keeping the order
+// of everything handed over), from a buffer kept for the next reply unless one made it large.
+constexpr size_t kKeepReplyBuffer = 64 * 1024;
+
 void SendReply(TRxTx& rx) {
   const TLines& reply = rx.Reply();
   if (reply.empty() || !rx.Socket) return;
-  if (reply.size() == 1) {
-    rx.Socket->WriteText(reply.front() + "\r\n");
-  } else {
-    rx.Socket->WriteStream(std::make_unique<TMemorySource>(EncodeReply(reply)));
-  }
+  static std::string bytes;
+  bytes.clear();
+  AppendEncodedReply(reply, bytes);
+  rx.Socket->WriteText(bytes);
+  if (bytes.capacity() > kKeepReplyBuffer) std::string().swap(bytes);
   if (Operator().IsVisible()) Operator().ShowReply(reply, reply.size() == 1);
 }
 
@@ -115,19 +121,27 @@ void SetCommandHandler(std::string_view word, TCommandHandler handler, bool by_r
 }
 
 std::string EncodeReply(const TLines& reply) {
-  if (reply.empty()) return {};
-  if (reply.size() == 1) return reply.front() + "\r\n";
+  std::string bytes;
+  AppendEncodedReply(reply, bytes);
+  return bytes;
+}
+
+void AppendEncodedReply(const TLines& reply, std::string& out) {
+  if (reply.empty()) return;
+  if (reply.size() == 1) {
+    out.append(reply.front()).append("\r\n");
+    return;
+  }
   size_t length = 0;
   for (const std::string& line : reply) length += line.size() + 2;
-  std::string block = "B\xA6" + std::to_string(length) +
-                      "\xA6"
-                      "C\r\n";
-  block.reserve(block.size() + length);
-  for (const std::string& line : reply) {
-    block += line;
-    block += "\r\n";
-  }
-  return block;
+  const fmt::format_int digits(length);
+  out.reserve(out.size() + length + digits.size() + 6);
+  out.append("B\xA6")
+      .append(digits.data(), digits.size())
+      .append(
+          "\xA6"
+          "C\r\n");
+  for (const std::string& line : reply) out.append(line).append("\r\n");
 }
 
 void Net_Dispatch(TRxTx& rx) {

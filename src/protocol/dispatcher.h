@@ -32,5 +32,7 @@ void Net_Dispatch(TRxTx& rx);
 
 // The bytes of a reply: "" for none, the line and CR LF for one, a block for more.
 std::string EncodeReply(const TLines& reply);
+// The same, appended to `out`.
+void AppendEncodedReply(const TLines& reply, std::string& out);
 
 }  // namespace fidora

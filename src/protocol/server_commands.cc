@@ -1,6 +1,5 @@
 #include "protocol/server_commands.h"
 
-#include <fmt/format.h>
 #include <unistd.h>
 
 #include <climits>
@@ -14,21 +13,47 @@
 namespace fidora {
 
 namespace {
-std::tm LocalNow() {
+// The local time now. Terminals ask for it many times a second, so the conversion of one second
+// is kept for the next reading in the same second (the UI thread is the only reader).
+const std::tm& LocalNow() {
+  static std::time_t converted = -1;
+  static std::tm local{};
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  if (now != converted) {
+    localtime_r(&now, &local);
+    converted = now;
+  }
   return local;
+}
+
+// Writes `value` as `width` decimal digits, with leading zeros.
+char* PutDigits(char* at, int value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    at[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return at + width;
 }
 }  // namespace
 
 void Net_Now(TRxTx& rx) {
   // The clock is read once per line: just at midnight the date may be of the next day.
-  const std::tm time = LocalNow();
-  AddReply(rx, fmt::format("TIME\xA6{:02}:{:02}:{:02}", time.tm_hour, time.tm_min, time.tm_sec));
-  const std::tm date = LocalNow();
-  AddReply(rx, fmt::format("DATE\xA6{:02}/{:02}/{:04}", date.tm_mday, date.tm_mon + 1,
-                           date.tm_year + 1900));
+  const std::tm& time = LocalNow();
+  char line[] = "TIME\xA6hh:nn:ss";
+  char* at = line + 5;
+  at = PutDigits(at, time.tm_hour, 2) + 1;
+  at = PutDigits(at, time.tm_min, 2) + 1;
+  PutDigits(at, time.tm_sec, 2);
+  AddReply(rx, line);
+  const std::tm& date = LocalNow();
+  char date_line[] =
+      "DATE\xA6"
+      "dd/mm/yyyy";
+  at = date_line + 5;
+  at = PutDigits(at, date.tm_mday, 2) + 1;
+  at = PutDigits(at, date.tm_mon + 1, 2) + 1;
+  PutDigits(at, (date.tm_year + 1900) % 10000, 4);
+  AddReply(rx, date_line);
   ReplyOK(rx);
 }
 

@@ -87,6 +87,40 @@ TEST_F(SocketAdapterTest, AHandlerThatLetsEventsRunLetsOtherConnectionsBeServed)
   EXPECT_THAT(replies, ElementsAre("FAST", "SLOW", "NEXT"));
 }
 
+TEST_F(SocketAdapterTest, RepliesOfRequestsServedWhileAHandlerLetsEventsRunLeaveBeforeItReturns) {
+  constexpr int kOthers = 5;
+  std::atomic<bool> others_answered = false;
+  const TDispatchFunction dispatch = [&](TRxTx& rx) {
+    const std::string word = rx.Request()[0];
+    if (word == "SLOW") {
+      // Like a dialog: events run until the terminals served meanwhile have read their replies
+      // (or long past the moment they would have).
+      const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (!others_answered && std::chrono::steady_clock::now() < give_up)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    rx.Socket->WriteText(word + "\r\n");
+  };
+  std::vector<std::string> replies;
+  Serve(dispatch, [&](uint16_t port) {
+    LoopbackSocket slow(port);
+    std::vector<LoopbackSocket> others;
+    for (int i = 0; i < kOthers; ++i) others.emplace_back(port);
+    slow.Send("SLOW\r\n");
+    std::this_thread::sleep_for(milliseconds(100));
+    for (int i = 0; i < kOthers; ++i)
+      others[static_cast<size_t>(i)].Send("R" + std::to_string(i) + "\r\n");
+    for (auto& other : others) {
+      const auto reply = other.ReadReply();
+      replies.push_back(reply.empty() ? "(none)" : reply[0]);
+    }
+    others_answered = true;
+    const auto reply = slow.ReadReply();
+    replies.push_back(reply.empty() ? "(none)" : reply[0]);
+  });
+  EXPECT_THAT(replies, ElementsAre("R0", "R1", "R2", "R3", "R4", "SLOW"));
+}
+
 TEST_F(SocketAdapterTest, AThousandRequestsInOneWriteGetAThousandRepliesInOrder) {
   int dispatched = 0;
   const TDispatchFunction dispatch = [&](TRxTx& rx) {

@@ -121,6 +121,45 @@ TEST_F(ServerTest, APeerThatReadsLateGetsEveryReplyInOrderAndOthersAreServed) {
   }
 }
 
+TEST_F(ServerTest, TerminalsPipeliningAtOnceGetEveryReplyInOrderBesideOneThatDoesNotRead) {
+  Start();
+  // Its HELP replies (some 20 MB) wait while the others are served in the same rounds.
+  LoopbackSocket unread(port_);
+  constexpr int kUnreadRequests = 20000;
+  std::string unread_burst;
+  for (int i = 0; i < kUnreadRequests; ++i) unread_burst += "HELP\r\n";
+  unread.Send(unread_burst);
+
+  // Each terminal sends its 1000 requests in one write: NOW (a block) and words that come back
+  // in one-line replies naming the terminal and the request, so any reordering shows.
+  constexpr int kTerminals = 20;
+  constexpr int kRequests = 1000;
+  std::vector<LoopbackSocket> terminals;
+  for (int t = 0; t < kTerminals; ++t) terminals.emplace_back(t % 2 ? port_ : second_port_);
+  auto word = [](int t, int r) { return "T" + std::to_string(t) + "R" + std::to_string(r); };
+  for (int t = 0; t < kTerminals; ++t) {
+    std::string burst;
+    for (int r = 0; r < kRequests; ++r) burst += r % 3 == 0 ? "NOW\r\n" : word(t, r) + "\r\n";
+    terminals[static_cast<size_t>(t)].Send(burst);
+  }
+  for (int t = 0; t < kTerminals; ++t) {
+    for (int r = 0; r < kRequests; ++r) {
+      const auto reply = terminals[static_cast<size_t>(t)].ReadReply();
+      if (r % 3 == 0) {
+        ASSERT_EQ(reply.size(), 3u) << t << " " << r;
+        ASSERT_THAT(reply[0], StartsWith("TIME\xA6")) << t << " " << r;
+      } else {
+        ASSERT_THAT(reply, ElementsAre("STAT\xA6Unknown Command - \"" + word(t, r) + "\""));
+      }
+    }
+  }
+  for (int i = 0; i < kUnreadRequests; ++i) {
+    const auto reply = unread.ReadReply();
+    ASSERT_EQ(reply.size(), 25u) << i;
+    ASSERT_EQ(reply[2], "Available Commands") << i;
+  }
+}
+
 TEST_F(ServerTest, ASecondInstanceIsRefusedAndTheFirstGoesOn) {
   Start();
   FidoraProcess second(root_.path(), runtime_dir(),

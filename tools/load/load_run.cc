@@ -3,6 +3,7 @@
 #include <sys/epoll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -53,6 +54,7 @@ void LoadRun::Run() {
       HandleEvent(connections_[events[static_cast<size_t>(i)].data.u32],
                   events[static_cast<size_t>(i)].events);
     }
+    SendQueued();
   }
   problems_.unanswered = totals_.requests - totals_.replies - lost_;
   totals_.seconds = std::chrono::duration<double>(last_reply_ - started_).count();
@@ -96,7 +98,7 @@ void LoadRun::HandleEvent(Connection& connection, uint32_t events) {
     connection.connecting = false;
     connected_once_ = true;
     WatchWrites(connection, false);
-    SendNext(connection, Clock::now());
+    SendNext(connection);
     return;
   }
   if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) ReadReplies(connection);
@@ -105,14 +107,47 @@ void LoadRun::HandleEvent(Connection& connection, uint32_t events) {
   }
 }
 
-void LoadRun::SendNext(Connection& connection, Clock::time_point now) {
+void LoadRun::SendNext(Connection& connection) {
   if (issued_ >= totals_.requests) return;  // everything has been sent; this one rests
   ++issued_;
   connection.outstanding = true;
   request_.Next(connection.request);
   connection.request_offset = 0;
-  connection.sent_at = now;
-  ContinueSending(connection);
+  to_send_.push_back(static_cast<size_t>(&connection - connections_.data()));
+}
+
+void LoadRun::SendQueued() {
+  std::erase_if(to_send_, [&](size_t i) { return !connections_[i].fd.valid(); });
+  for (size_t start = 0; start < to_send_.size(); start += TSendRing::kEntries) {
+    const size_t count = std::min<size_t>(TSendRing::kEntries, to_send_.size() - start);
+    int fds[TSendRing::kEntries];
+    iovec pieces[TSendRing::kEntries];
+    msghdr messages[TSendRing::kEntries];
+    int64_t results[TSendRing::kEntries];
+    for (size_t i = 0; i < count; ++i) {
+      const Connection& connection = connections_[to_send_[start + i]];
+      fds[i] = connection.fd.get();
+      pieces[i] = {const_cast<char*>(connection.request.data()), connection.request.size()};
+      messages[i] = {};
+      messages[i].msg_iov = &pieces[i];
+      messages[i].msg_iovlen = 1;
+    }
+    // A request's time starts when it leaves, not while the other replies were read.
+    const Clock::time_point now = Clock::now();
+    for (size_t i = 0; i < count; ++i) connections_[to_send_[start + i]].sent_at = now;
+    ring_.Send(fds, messages, results, static_cast<int>(count));
+    for (size_t i = 0; i < count; ++i) {
+      Connection& connection = connections_[to_send_[start + i]];
+      if (results[i] < 0 && results[i] != -EAGAIN) {
+        Fail(connection, std::strerror(static_cast<int>(-results[i])), true);
+        continue;
+      }
+      if (results[i] > 0) connection.request_offset = static_cast<size_t>(results[i]);
+      // The rest of a request the network did not take whole waits for room.
+      if (connection.request_offset < connection.request.size()) WatchWrites(connection, true);
+    }
+  }
+  to_send_.clear();
 }
 
 void LoadRun::ContinueSending(Connection& connection) {
@@ -162,7 +197,7 @@ void LoadRun::ReplyComplete(Connection& connection, Clock::time_point now) {
   last_reply_ = now;
   connection.reader.Reset();
   connection.outstanding = false;
-  SendNext(connection, now);
+  SendNext(connection);
 }
 
 // Closes a connection for good; a request it had outstanding is lost.
