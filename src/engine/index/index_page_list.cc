@@ -15,7 +15,17 @@ bool IsPageOffset(uint32_t offset) {
 }  // namespace
 
 TIndexPageList::TIndexPageList(uint32_t page_offset, bool is_leaf, std::vector<TIndexEntry> entries)
-    : offset(page_offset), leaf(is_leaf), owned_(true), entries_(std::move(entries)) {}
+    : offset(page_offset), leaf(is_leaf), owned_(true) {
+  entries_.reserve(entries.size() + 1);
+  for (const TIndexEntry& e : entries) entries_.push_back(Keep(e.key, e.recno, e.link));
+}
+
+TIndexPageList::Owned TIndexPageList::Keep(std::string_view key, uint32_t recno, uint32_t link) {
+  const Owned entry{static_cast<uint32_t>(keys_.size()), static_cast<uint32_t>(key.size()), recno,
+                    link};
+  keys_.append(key);
+  return entry;
+}
 
 bool TIndexPageList::Load(uint32_t page_offset, uint16_t key_size, uint16_t max_items) {
   offset = page_offset;
@@ -23,6 +33,7 @@ bool TIndexPageList::Load(uint32_t page_offset, uint16_t key_size, uint16_t max_
   owned_ = false;
   has_bound_ = false;
   entries_.clear();
+  keys_.clear();
   const NtxPageView view = View();
   if (!view.Valid(max_items)) return false;
   leaf = view.leaf();
@@ -37,7 +48,7 @@ bool TIndexPageList::Load(uint32_t page_offset, uint16_t key_size, uint16_t max_
 
 void TIndexPageList::AddBound(TIndexEntry bound) {
   if (owned_) {
-    entries_.push_back(std::move(bound));
+    entries_.push_back(Keep(bound.key, bound.recno, bound.link));
     return;
   }
   bound_ = std::move(bound);
@@ -45,7 +56,7 @@ void TIndexPageList::AddBound(TIndexEntry bound) {
 }
 
 std::string_view TIndexPageList::Key(size_t i) const {
-  if (owned_) return entries_[i].key;
+  if (owned_) return std::string_view(keys_).substr(entries_[i].key_at, entries_[i].key_size);
   if (i == count_) return bound_.key;
   return TrimTrailingBlanks(View().Key(i));
 }
@@ -78,9 +89,11 @@ uint32_t TIndexPageList::Link(size_t i) const {
 
 void TIndexPageList::Own() {
   if (owned_) return;
-  std::vector<TIndexEntry> entries;
+  std::vector<Owned> entries;
   entries.reserve(size() + 1);
-  for (size_t i = 0; i < size(); ++i) entries.push_back(Entry(i));
+  keys_.clear();
+  keys_.reserve((size() + 1) * key_size_);
+  for (size_t i = 0; i < size(); ++i) entries.push_back(Keep(Key(i), Recno(i), Link(i)));
   entries_ = std::move(entries);
   owned_ = true;
   has_bound_ = false;
@@ -88,7 +101,8 @@ void TIndexPageList::Own() {
 
 void TIndexPageList::Insert(size_t i, TIndexEntry entry) {
   Own();
-  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(i), std::move(entry));
+  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(i),
+                  Keep(entry.key, entry.recno, entry.link));
 }
 
 void TIndexPageList::Erase(size_t i) {
@@ -98,15 +112,15 @@ void TIndexPageList::Erase(size_t i) {
 
 void TIndexPageList::Set(size_t i, TIndexEntry entry) {
   Own();
-  entries_[i] = std::move(entry);
+  entries_[i] = Keep(entry.key, entry.recno, entry.link);
 }
 
 std::vector<TIndexEntry> TIndexPageList::TakeFront(size_t n) {
   Own();
-  const auto end = entries_.begin() + static_cast<std::ptrdiff_t>(n);
-  std::vector<TIndexEntry> front(std::make_move_iterator(entries_.begin()),
-                                 std::make_move_iterator(end));
-  entries_.erase(entries_.begin(), end);
+  std::vector<TIndexEntry> front;
+  front.reserve(n);
+  for (size_t i = 0; i < n; ++i) front.push_back(Entry(i));
+  entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(n));
   return front;
 }
 

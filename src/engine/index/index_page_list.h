@@ -70,7 +70,15 @@ class TIndexPageList {
   void Encode(uint8_t* page, uint16_t count, uint16_t key_size, uint16_t max_items) const;
 
  private:
+  // An entry of the list's own: its key is keys_[key_at, key_at + key_size).
+  struct Owned {
+    uint32_t key_at = 0;
+    uint32_t key_size = 0;
+    uint32_t recno = 0;
+    uint32_t link = 0;
+  };
   void Own();
+  Owned Keep(std::string_view key, uint32_t recno, uint32_t link);
   const NtxPageView View() const { return NtxPageView(page_.data(), key_size_); }
 
   std::array<uint8_t, kNtxPageSize> page_;
@@ -80,7 +88,8 @@ class TIndexPageList {
   bool has_bound_ = false;
   TIndexEntry bound_;
   bool owned_ = false;
-  std::vector<TIndexEntry> entries_;
+  std::vector<Owned> entries_;
+  std::string keys_;  // the keys of the own entries, one after another (replaced ones stay)
 };
 
 }  // namespace fidora

@@ -227,7 +227,7 @@ void TNtxTag::ReloadKeyStack(Reposition mode) {
 
 int TNtxTag::Search(const std::string& key, int64_t recno, int partial) {
   // Changed lists are written first: the search moves the positions the writing relies on.
-  if (StackDirty(0)) ReleaseKeyStack();
+  if (StackDirty(0)) WriteKeyStack();
   if (levels_.empty()) LoadRoot();
   return SearchLevel(0, key, recno, partial);
 }

@@ -77,6 +77,9 @@ class TNtxTag {
   void VerifyRecordKey(const std::string& found_key);
   // Writes every dirty page list and a dirty header, then drops the key stack.
   void ReleaseKeyStack();
+  // The same keeping the lists loaded when no page was split: they are then what the file
+  // holds.
+  void WriteKeyStack();
 
   // The stored key of the table's current record (key expression, FormatKey without trim).
   std::string CurrentRecordKey();
@@ -151,7 +154,8 @@ class TNtxTag {
   // Whether a write that keeps the record's key finds its entry: under the key, or (as the
   // search of such a write falls back to) under any key.
   bool HoldsUnchangedEntry(const std::string& key, uint32_t recno);
-  void StorePage(size_t level);
+  // Writes the list of a level; true when it had to be split.
+  bool StorePage(size_t level);
   void WriteList(const TIndexPageList& list, uint16_t count);
   std::string EvaluateKey(bool before_image);
   // A key as the order stores it: cut to the key size, trailing blanks removed.

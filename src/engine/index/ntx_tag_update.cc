@@ -171,7 +171,11 @@ bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
       }
       if (add) changed = AddKey(new_key, recno) || changed;
     }
-    ReleaseKeyStack();
+    // The stack it had is restored from the lists just written where they still stand.
+    if (had_stack)
+      WriteKeyStack();
+    else
+      ReleaseKeyStack();
     updating_ = false;
     if (had_stack) ReloadKeyStack(Reposition::kOnCurrentRecord);
   } catch (...) {
@@ -190,7 +194,7 @@ void TNtxTag::WriteList(const TIndexPageList& list, uint16_t count) {
   file_.WritePage(list.offset, page.data());
 }
 
-void TNtxTag::StorePage(size_t level) {
+bool TNtxTag::StorePage(size_t level) {
   TIndexPageList* list = &levels_[level];
   list->dirty = false;
   const bool rightmost = OnRightmostPath(level);
@@ -201,7 +205,7 @@ void TNtxTag::StorePage(size_t level) {
   const size_t n = list->size();
   if (n <= max_items_) {
     WriteList(*list, page_count(n, rightmost));
-    return;
+    return false;
   }
   bool root_split = false;
   if (level == 0) {
@@ -231,14 +235,21 @@ void TNtxTag::StorePage(size_t level) {
   ++parent.pos;
   parent.dirty = true;
   if (root_split) StorePage(0);
+  return true;
+}
+
+void TNtxTag::WriteKeyStack() {
+  bool split = false;
+  for (size_t level = levels_.size(); level-- > 0;)
+    if (levels_[level].dirty) split = StorePage(level) || split;
+  // A split moved entries to pages the lists do not stand for.
+  if (split) levels_.clear();
+  StoreHeader();
 }
 
 void TNtxTag::ReleaseKeyStack() {
-  for (size_t level = levels_.size(); level-- > 0;) {
-    if (levels_[level].dirty) StorePage(level);
-  }
+  WriteKeyStack();
   levels_.clear();
-  StoreHeader();
   current_recno_ = 0;
 }
 

@@ -98,7 +98,13 @@ class TTableExpression : public TIndexExpression {
   }
 
  private:
+  // A key made of fields is put together without the tree: the same text, sooner.
   IndexKeyValue Value() {
+    if (field_key_) {
+      IndexKeyValue key = IndexKeyValue::Text({});
+      field_key_->Evaluate(key.text);
+      return key;
+    }
     TxVariant v;
     handler_.EvaluateInto(v);
     return ToIndexKey(v);
