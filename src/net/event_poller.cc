@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -23,6 +24,16 @@ constexpr int kMaxRounds = 16;
 // A round that found fewer ready sockets than this gives the Qt loop its turn: the next round
 // would most likely find none.
 constexpr int kAnotherRoundFrom = 2;
+// How long a round that served requests looks for more before it gives the Qt loop its turn,
+// and the pause between two looks (CPU pause instructions).
+constexpr std::chrono::microseconds kLinger{40};
+constexpr int kLingerPause = 64;
+
+void CpuPause() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
 
 uint64_t Key(int fd, uint32_t generation) {
   return (uint64_t{generation} << 32) | static_cast<uint32_t>(fd);
@@ -75,7 +86,11 @@ void TEventPoller::Activated() {
   ++depth_;
   epoll_event events[kBatch];
   for (int round = 0; round < kMaxRounds; ++round) {
-    const int n = ::epoll_wait(epoll_fd_, events, kBatch, 0);
+    int n = ::epoll_wait(epoll_fd_, events, kBatch, 0);
+    // After serving a terminal its next request often follows within microseconds: looking for
+    // it a little longer answers it without the process going to sleep and being woken again,
+    // which on an idle machine costs far more than the reply itself.
+    if (n == 0 && round > 0) n = Linger(events);
     for (int i = 0; i < n; ++i) {
       const auto fd = static_cast<size_t>(events[i].data.u64 & 0xffffffffu);
       const auto generation = static_cast<uint32_t>(events[i].data.u64 >> 32);
@@ -88,9 +103,19 @@ void TEventPoller::Activated() {
       if (senders_.size() >= TSendRing::kEntries) SendWaiting();
     }
     EndRound();
-    if (n < kAnotherRoundFrom) break;
+    if (n == 0) break;
   }
   --depth_;
+}
+
+int TEventPoller::Linger(epoll_event* events) {
+  const auto until = std::chrono::steady_clock::now() + kLinger;
+  int n = 0;
+  while (n == 0 && std::chrono::steady_clock::now() < until) {
+    for (int i = 0; i < kLingerPause; ++i) CpuPause();
+    n = ::epoll_wait(epoll_fd_, events, kBatch, 0);
+  }
+  return n;
 }
 
 void TEventPoller::SendAtRoundEnd(std::shared_ptr<TBatchSender> sender) {

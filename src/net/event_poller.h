@@ -25,6 +25,8 @@
 class QSocketNotifier;
 class QTimer;
 
+struct epoll_event;
+
 namespace fidora {
 
 // What gets the readiness of one descriptor.
@@ -101,6 +103,8 @@ class TEventPoller {
     TBatchSender* senders[TSendRing::kEntries];
   };
   void Activated();
+  // Looks for ready sockets for a short while; the number found.
+  int Linger(epoll_event* events);
   // The end of a round: the waiting sends, then the deferred work, until neither is left.
   void EndRound();
   void SendWaiting();

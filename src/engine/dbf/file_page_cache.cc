@@ -65,11 +65,16 @@ size_t TFilePageCache::Probe(uint64_t key) const {
   return i;
 }
 
+// The table grows with the pages held (at most half full), so a cache that holds little
+// takes little memory.
 void TFilePageCache::EnsureTable() {
-  if (!table_.empty()) return;
-  size_t size = 16;
-  while (size < 2 * max_slots_) size *= 2;
+  if (!table_.empty() && 2 * (used_ + 1) <= table_.size()) return;
+  size_t size = table_.empty() ? 64 : table_.size() * 2;
+  while (size < 2 * (used_ + 1)) size *= 2;
+  std::vector<Entry> old = std::move(table_);
   table_.assign(size, Entry{});
+  for (const Entry& entry : old)
+    if (entry.slot != kNoSlot) table_[Probe(entry.key)] = entry;
 }
 
 uint32_t TFilePageCache::Lookup(const File& file, uint64_t offset) {

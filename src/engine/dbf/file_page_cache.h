@@ -83,7 +83,7 @@ class TFilePageCache {
     uint64_t key = 0;
     bool used = false;
   };
-  static constexpr size_t kSlotsPerChunk = 1024;  // 1 MB of pages per allocation
+  static constexpr size_t kSlotsPerChunk = 256;  // 256 KB of pages per allocation
 
   static uint64_t KeyOf(const File& file, uint64_t offset) {
     return uint64_t{file.id} << 32 | (offset / kPageSize);
