@@ -285,7 +285,9 @@ int RunServer(int argc, char** argv) {
     });
     if (window) window->ShowMain();
     main.PostDeferredStart();
-    status = QCoreApplication::exec();
+    // A signal taken while the start-up let events run (the splash's progress) has already
+    // asked the event loop to end, before there was one to end: Qt forgets such a request.
+    status = ServerEnding() ? 0 : QCoreApplication::exec();
     main.Close();
     main.Destroy();
   }
