@@ -79,7 +79,7 @@ class TIndexPageList {
   };
   void Own();
   Owned Keep(std::string_view key, uint32_t recno, uint32_t link);
-  const NtxPageView View() const { return NtxPageView(page_.data(), key_size_); }
+  NtxPageView View() const { return NtxPageView(page_.data(), key_size_); }
 
   std::array<uint8_t, kNtxPageSize> page_;
   uint16_t key_size_ = 0;

@@ -149,6 +149,14 @@ class TNtxTag {
   void ReplaceParentSeparator(size_t level);
   void RemoveAt(size_t level, size_t pos);
   bool FindRecordAnywhere(uint32_t recno);
+  // Adds the entry of a record to the order (the updating flag is set).
+  bool AddEntry(const std::string& key, uint32_t recno);
+  // The entry of an existing record after a write: the old one goes when the key (or the FOR
+  // condition's verdict) changed, and the new one is added where the record has none;
+  // *changed tells whether the order changed. True when nothing changed and the stack, which
+  // the order had before, stands on the record's entry.
+  bool ReplaceEntry(uint32_t recno, const std::string& new_key, bool accepted, bool had_stack,
+                    bool* changed);
   // The sorted record numbers of the entries whose key is key.
   const std::vector<uint32_t>& EntriesOfKey(const std::string& key);
   // Whether a write that keeps the record's key finds its entry: under the key, or (as the

@@ -133,43 +133,15 @@ bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
     const bool accepted = ForAccepted(false);
     const std::string new_key = EvaluateKey(false);
     if (is_new) {
-      if (accepted) {
-        ReloadKeyStack(Reposition::kNone);
-        changed = AddKey(new_key, recno);
-      }
+      changed = accepted && AddEntry(new_key, recno);
     } else if (accepted && !had_stack && EvaluateKey(true) == new_key) {
       // The entry keeps its key: only whether it is there matters. Without a key stack to
       // restore, that is asked of the record numbers of the key's entries, read once while the
       // file stays as it is, instead of walking them on every write.
-      if (!HoldsUnchangedEntry(new_key, recno)) {
-        ReloadKeyStack(Reposition::kNone);
-        changed = AddKey(new_key, recno);
-      }
-    } else {
-      const std::string old_key = EvaluateKey(true);
-      ReloadKeyStack(Reposition::kNone);
-      const bool searched = Search(old_key, recno, -1) == 0;
-      bool found = searched;
-      // The whole order is searched for the record only when its old state could have had an
-      // entry: a record outside the FOR condition had none, and scanning every page for it
-      // on each write would make such orders unusable on large tables.
-      if (!found && ForAccepted(true)) found = FindRecordAnywhere(recno);
-      bool add = accepted;
-      if (new_key != old_key || !accepted) {
-        if (found) {
-          RemoveAt(levels_.size() - 1, levels_.back().pos);
-          changed = true;
-        }
-      } else if (found) {
-        add = false;  // the entry is already there with this key
-        // The stack stands on the record's entry, where re-positioning on it would put it.
-        if (searched && had_stack) {
-          TakeCurrent();
-          updating_ = false;
-          return false;
-        }
-      }
-      if (add) changed = AddKey(new_key, recno) || changed;
+      changed = !HoldsUnchangedEntry(new_key, recno) && AddEntry(new_key, recno);
+    } else if (ReplaceEntry(recno, new_key, accepted, had_stack, &changed)) {
+      updating_ = false;  // the stack stands where re-positioning on the record would put it
+      return false;
     }
     // The stack it had is restored from the lists just written where they still stand.
     if (had_stack)
@@ -184,6 +156,36 @@ bool TNtxTag::KeyUpdate(uint32_t recno, bool is_new) {
     throw;
   }
   return changed;
+}
+
+bool TNtxTag::AddEntry(const std::string& key, uint32_t recno) {
+  ReloadKeyStack(Reposition::kNone);
+  return AddKey(key, recno);
+}
+
+bool TNtxTag::ReplaceEntry(uint32_t recno, const std::string& new_key, bool accepted,
+                           bool had_stack, bool* changed) {
+  const std::string old_key = EvaluateKey(true);
+  ReloadKeyStack(Reposition::kNone);
+  const bool searched = Search(old_key, recno, -1) == 0;
+  bool found = searched;
+  // The whole order is searched for the record only when its old state could have had an
+  // entry: a record outside the FOR condition had none, and scanning every page for it on
+  // each write would make such orders unusable on large tables.
+  if (!found && ForAccepted(true)) found = FindRecordAnywhere(recno);
+  if (new_key != old_key || !accepted) {
+    if (found) {
+      RemoveAt(levels_.size() - 1, levels_.back().pos);
+      *changed = true;
+    }
+  } else if (found) {
+    // The entry is already there with this key.
+    if (!searched || !had_stack) return false;
+    TakeCurrent();
+    return true;
+  }
+  if (accepted) *changed = AddKey(new_key, recno) || *changed;
+  return false;
 }
 
 // ---- writing the key stack -----------------------------------------------------------------
