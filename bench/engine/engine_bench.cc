@@ -410,6 +410,9 @@ int main(int argc, char** argv) {
         (std::filesystem::temp_directory_path() / "fidora-engine-bench-XXXXXX").string();
     if (!mkdtemp(pattern.data())) return 1;
     o.dir = pattern;
+  } else {
+    std::error_code ignored;  // a directory that cannot be made is reported by the first write
+    std::filesystem::create_directories(o.dir, ignored);
   }
   if (o.dir.back() != '/') o.dir += '/';
   int rc = 0;
