@@ -230,28 +230,16 @@ size_t TDiskFile::Read(void* buffer, size_t count, uint64_t offset) {
   if (offset > kMaxOffset)
     throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error %d in FileSeek of file %s at block %d",
                                                   EINVAL, path_, offset));
-  auto* out = static_cast<char*>(buffer);
   int error = EBADF;
   for (int attempt = 0; attempt <= io_retries_; ++attempt) {
     if (attempt > 0) Pause(io_retry_ms_);
     if (closed_) break;
-    size_t done = 0;
-    bool failed = false;
-    while (done < count) {
-      const ssize_t n =
-          io_.PRead(fd_, out + done, count - done, static_cast<int64_t>(offset + done));
-      if (n < 0) {
-        error = errno;
-        failed = true;
-        break;
-      }
-      if (n == 0) break;  // end of file
-      done += static_cast<size_t>(n);
+    const ssize_t done = PReadFully(io_, fd_, buffer, count, static_cast<int64_t>(offset));
+    if (done >= 0) {
+      position_ = offset + static_cast<size_t>(done);
+      return static_cast<size_t>(done);
     }
-    if (!failed) {
-      position_ = offset + done;
-      return done;
-    }
+    error = errno;
   }
   throw EXbError(XbErrorKind::kIO,
                  fmt::sprintf("Error %d in Read of file %s at block %d", error, path_, offset));
@@ -261,24 +249,14 @@ void TDiskFile::Write(const void* buffer, size_t count, uint64_t offset) {
   if (offset > kMaxOffset)
     throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error %d in FileSeek of file %s at block %d",
                                                   EINVAL, path_, offset));
-  const auto* in = static_cast<const char*>(buffer);
   int error = EBADF;
   for (int attempt = 0; attempt <= io_retries_; ++attempt) {
     if (attempt > 0) Pause(io_retry_ms_);
     if (closed_) break;
     // Every attempt writes the whole buffer again: a part written before a failure is
     // simply overwritten with the same bytes.
-    size_t done = 0;
-    while (done < count) {
-      const ssize_t n =
-          io_.PWrite(fd_, in + done, count - done, static_cast<int64_t>(offset + done));
-      if (n <= 0) {
-        error = n < 0 ? errno : ENOSPC;
-        break;
-      }
-      done += static_cast<size_t>(n);
-    }
-    if (done == count) {
+    error = PWriteFully(io_, fd_, buffer, count, static_cast<int64_t>(offset));
+    if (error == 0) {
       dirty_ = true;
       position_ = offset + count;
       return;

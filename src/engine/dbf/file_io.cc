@@ -153,4 +153,27 @@ FileIo& SystemFileIo() {
   return io;
 }
 
+ssize_t PReadFully(FileIo& io, int fd, void* buffer, size_t count, int64_t offset) {
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = io.PRead(fd, out + done, count - done, offset + static_cast<int64_t>(done));
+    if (n < 0) return -1;
+    if (n == 0) break;  // end of file
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+int PWriteFully(FileIo& io, int fd, const void* buffer, size_t count, int64_t offset) {
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = io.PWrite(fd, in + done, count - done, offset + static_cast<int64_t>(done));
+    if (n <= 0) return n < 0 ? errno : ENOSPC;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
 }  // namespace fidora

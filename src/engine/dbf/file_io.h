@@ -92,6 +92,13 @@ class FileIo {
 // The real calls.
 FileIo& SystemFileIo();
 
+// Reads count bytes at offset through io, going on after short reads; fewer only at the end
+// of the file. The bytes read, or -1 with errno set.
+ssize_t PReadFully(FileIo& io, int fd, void* buffer, size_t count, int64_t offset);
+// Writes all count bytes at offset through io, going on after short writes. 0, or the error
+// number of the failure (ENOSPC for a write that took nothing).
+int PWriteFully(FileIo& io, int fd, const void* buffer, size_t count, int64_t offset);
+
 // Forwards every call to another implementation; derive from it to change a few calls.
 class FileIoWrapper : public FileIo {
  public:

@@ -4,7 +4,8 @@
 // identity on disk (device and inode) and shared by all opens of the file in this process:
 // what the pages are known to belong to (a tag the owner chooses, such as an index file's
 // version counter and root), and the stamp the file had when its last open closed, which the
-// next open compares with the file's stamp now. Forgetting a file drops all its pages at once.
+// next open compares with the file's stamp now. Forgetting a file makes all its pages invalid
+// at once; their slots are taken back as lookups or the clock hand meet them.
 //
 // Pages live in slots of one arena, found through an open-addressing table, and are evicted by
 // the clock algorithm (a page found again since the hand last passed it is passed over once;

@@ -34,29 +34,17 @@ TScratchFile::~TScratchFile() {
 }
 
 void TScratchFile::Write(const void* buffer, size_t count, uint64_t offset) {
-  const auto* in = static_cast<const char*>(buffer);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = io_.PWrite(fd_, in + done, count - done, static_cast<int64_t>(offset + done));
-    if (n <= 0)
-      throw EXbError(XbErrorKind::kIO, fmt::sprintf("Error %d in Write of file %s at block %d",
-                                                    n < 0 ? errno : ENOSPC, path_, offset));
-    done += static_cast<size_t>(n);
-  }
+  if (const int error = PWriteFully(io_, fd_, buffer, count, static_cast<int64_t>(offset)))
+    throw EXbError(XbErrorKind::kIO,
+                   fmt::sprintf("Error %d in Write of file %s at block %d", error, path_, offset));
 }
 
 size_t TScratchFile::Read(void* buffer, size_t count, uint64_t offset) {
-  auto* out = static_cast<char*>(buffer);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = io_.PRead(fd_, out + done, count - done, static_cast<int64_t>(offset + done));
-    if (n < 0)
-      throw EXbError(XbErrorKind::kIO,
-                     fmt::sprintf("Error %d in Read of file %s at block %d", errno, path_, offset));
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  const ssize_t done = PReadFully(io_, fd_, buffer, count, static_cast<int64_t>(offset));
+  if (done < 0)
+    throw EXbError(XbErrorKind::kIO,
+                   fmt::sprintf("Error %d in Read of file %s at block %d", errno, path_, offset));
+  return static_cast<size_t>(done);
 }
 
 }  // namespace fidora

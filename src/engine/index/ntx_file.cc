@@ -154,12 +154,15 @@ void TNtxFile::WritePages(uint32_t offset, const uint8_t* pages, size_t count) {
     cache_->Store(*cached_, offset + i * kNtxPageSize, pages + i * kNtxPageSize);
 }
 
+void TNtxFile::HoldFileState(uint16_t version, uint32_t root) {
+  if (lock_depth_ == 0) return;
+  hold_known_ = true;
+  hold_version_ = version;
+  hold_root_ = root;
+}
+
 void TNtxFile::SawFileState(uint16_t version, uint32_t root) {
-  if (lock_depth_ > 0) {
-    hold_known_ = true;
-    hold_version_ = version;
-    hold_root_ = root;
-  }
+  HoldFileState(version, root);
   CheckCachedState(version, root);
 }
 
@@ -173,11 +176,7 @@ void TNtxFile::CheckCachedState(uint16_t version, uint32_t root) {
 }
 
 void TNtxFile::WroteFileState(uint16_t version, uint32_t root) {
-  if (lock_depth_ > 0) {
-    hold_known_ = true;
-    hold_version_ = version;
-    hold_root_ = root;
-  }
+  HoldFileState(version, root);
   if (!cached_) return;
   // While this process changes keys the mark hides the root, but the pages stay its own.
   if (root == 0 && (changing_keys_ || begun_) && !invalid_) root = tag_->Root();

@@ -150,6 +150,8 @@ class TNtxFile {
   // state read from the file empties it. A state this process writes keeps the pages, which
   // are written through.
   void SawFileState(uint16_t version, uint32_t root);
+  // Under the index lock: the state read or written is the file's until the lock goes.
+  void HoldFileState(uint16_t version, uint32_t root);
   void CheckCachedState(uint16_t version, uint32_t root);
   void WroteFileState(uint16_t version, uint32_t root);
   void DropCache();

@@ -73,14 +73,17 @@ bool TxRunMerge::Before(size_t a, size_t b) const {
   return ascending_ ? c < 0 : c > 0;
 }
 
+// std's heaps keep the greatest on top: "greater" is "taken out earlier".
+auto TxRunMerge::TakenLater() const {
+  return [this](size_t a, size_t b) { return Before(b, a); };
+}
+
 void TxRunMerge::PushHeap(size_t reader) {
   heap_.push_back(reader);
-  // std's heaps keep the greatest on top: "greater" is "taken out earlier".
-  std::push_heap(heap_.begin(), heap_.end(), [this](size_t a, size_t b) { return Before(b, a); });
+  std::push_heap(heap_.begin(), heap_.end(), TakenLater());
 }
 
 const uint8_t* TxRunMerge::Next() {
-  const auto later = [this](size_t a, size_t b) { return Before(b, a); };
   if (!started_) {
     started_ = true;
     for (size_t i = 0; i < readers_.size(); ++i)
@@ -89,7 +92,7 @@ const uint8_t* TxRunMerge::Next() {
     PushHeap(taken_);
   }
   if (heap_.empty()) return nullptr;
-  std::pop_heap(heap_.begin(), heap_.end(), later);
+  std::pop_heap(heap_.begin(), heap_.end(), TakenLater());
   taken_ = heap_.back();
   heap_.pop_back();
   return readers_[taken_].Current();

@@ -60,6 +60,7 @@ class TxRunMerge {
   bool Fill(Reader& r);
   // Whether reader a's current row is taken out before reader b's.
   bool Before(size_t a, size_t b) const;
+  auto TakenLater() const;  // the heap's order on reader indexes
   void PushHeap(size_t reader);
 
   size_t width_;
